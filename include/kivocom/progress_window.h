@@ -1,0 +1,40 @@
+// The progress window a download shows while readings stream in. A GUI program installs a factory
+// that makes real windows; the default draws a one-line bar on a terminal's standard error.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace kivocom {
+
+// One progress window, alive for the length of one download.
+class ProgressWindow {
+ public:
+  virtual ~ProgressWindow() = default;
+  // Shows `text`; `a` and `b` are passed as 0 by the library.
+  virtual void SetMessage(const std::string& text, int32_t a, int32_t b) = 0;
+  // Shows (true) or hides the window.
+  virtual void SetVisible(bool visible) = 0;
+  // Shows `done` readings against `total`; returns false once the user has cancelled.
+  virtual bool ReportProgress(int32_t total, int32_t done, int32_t style) = 0;
+  // Removes the window.
+  virtual void CloseWindow() = 0;
+};
+
+// Makes the progress window of each download; may return nullptr or raise when none can be made,
+// which never reads as a cancel.
+using ProgressWindowFactory = std::function<std::unique_ptr<ProgressWindow>()>;
+
+// Installs the calling thread's factory; an empty one returns to the terminal progress bar.
+void InstallThreadProgressWindowFactory(ProgressWindowFactory factory);
+
+// Makes a progress window with the calling thread's factory.
+std::unique_ptr<ProgressWindow> CreateProgressWindow();
+
+// Asks the running download of the calling process to stop: its next progress report returns
+// false. Safe to call from a signal handler (the kivocom tool maps Ctrl-C to it).
+void RequestDownloadCancel();
+
+}  // namespace kivocom
