@@ -21,6 +21,9 @@ class ProgressWindow {
   virtual bool ReportProgress(int32_t total, int32_t done, int32_t style) = 0;
   // Removes the window.
   virtual void CloseWindow() = 0;
+  // Tells the window how many characters have arrived so far, just before each ReportProgress;
+  // a window that shows only readings ignores it.
+  virtual void ReportBytes(int64_t received) { (void)received; }
 };
 
 // Makes the progress window of each download; may return nullptr or raise when none can be made,
@@ -33,8 +36,20 @@ void InstallThreadProgressWindowFactory(ProgressWindowFactory factory);
 // Makes a progress window with the calling thread's factory.
 std::unique_ptr<ProgressWindow> CreateProgressWindow();
 
-// Asks the running download of the calling process to stop: its next progress report returns
-// false. Safe to call from a signal handler (the kivocom tool maps Ctrl-C to it).
+// Asks the running download of the calling process to stop, as the window's cancel does: its
+// next progress report reads as a cancel. Safe to call from a signal handler (the kivocom tool
+// maps Ctrl-C to it). A download clears a request made before it started.
 void RequestDownloadCancel();
+
+// Takes a pending cancel request: true once after RequestDownloadCancel.
+bool TakeDownloadCancelRequest();
+
+// Forgets a pending cancel request.
+void ClearDownloadCancelRequest();
+
+// The terminal progress bar: draws "Downloading...", readings done against expected, bytes and
+// elapsed time on one line of standard error, at most a few times a second, and clears it at the
+// end. Draws nothing when standard error is not a terminal.
+std::unique_ptr<ProgressWindow> CreateTerminalProgressWindow();
 
 }  // namespace kivocom

@@ -1,0 +1,157 @@
+// Bulk download: send the command that starts the transfer, gather the characters in pieces of
+// about a second behind a progress window the user can cancel, and end at silence.
+#include <algorithm>
+#include <memory>
+
+#include "comport/continue_on_error.h"
+#include "comport/download_counting.h"
+#include "kivocom/clock.h"
+#include "kivocom/comport.h"
+#include "kivocom/progress_window.h"
+#include "kivocom/serial_control.h"
+#include "kivocom/support.h"
+
+namespace kivocom {
+namespace {
+
+constexpr int32_t kGatherWaitMs = 1000;
+// How often the silence wait lets the client's messages run.
+constexpr int64_t kPumpIntervalMs = 10;
+constexpr int32_t kProgressStyle = -2;
+
+enum class AttemptEnd { Complete, Retry, TimedOut, Cancelled };
+
+// One call of Download: its attempts, the data of the current attempt and the progress window.
+class DownloadSession {
+ public:
+  DownloadSession(CCOMPort& port, bool binaryMode, int32_t readings)
+      : port_(port), line_(port.COMControl()), binaryMode_(binaryMode), readings_(readings) {}
+
+  ~DownloadSession() {
+    if (window_) IgnoringErrors([&] { window_->CloseWindow(); });
+  }
+
+  // Runs attempts until data was followed by silence, the retries are spent, the user cancels or
+  // the port is not ready. The command's result lands in `errorcode`.
+  void Run(ECOMError& errorcode, const std::string& cmd, const std::string& ssport, const std::string& address) {
+    for (int16_t attempt = 1;; ++attempt) {
+      IgnoringErrors([&] { port_.WritePort(errorcode, cmd, ssport, address, ""); });
+      if (errorcode != CE_NONE) return;
+      StartAttempt();
+      switch (Gather(attempt)) {
+        case AttemptEnd::Retry: continue;
+        case AttemptEnd::TimedOut: errorcode = CE_TIMEOUT; return;
+        case AttemptEnd::Cancelled: errorcode = CE_ABORTED; return;
+        case AttemptEnd::Complete: return;
+      }
+    }
+  }
+
+  const std::string& Data() const { return data_; }
+
+ private:
+  void StartAttempt() {
+    lastActivity_ = ThreadClock().NowMs();
+    data_.clear();
+    readingsSoFar_ = 0;
+    if (!windowMade_) OpenWindow();
+  }
+
+  // A window that cannot be made leaves the download without one; it never reads as a cancel.
+  void OpenWindow() {
+    windowMade_ = true;
+    IgnoringErrors([&] { window_ = CreateProgressWindow(); });
+    if (!window_) return;
+    IgnoringErrors([&] { window_->SetMessage(LoadResString(107), 0, 0); });
+    IgnoringErrors([&] { window_->SetVisible(true); });
+    IgnoringErrors([&] { window_->ReportProgress(readings_, 0, kProgressStyle); });
+  }
+
+  AttemptEnd Gather(int16_t attempt) {
+    Clock& clock = ThreadClock();
+    for (;;) {
+      int32_t waiting = 0;
+      IgnoringErrors([&] { waiting = line_.InBufferCount(); });
+      if (waiting != 0) {
+        if (!TakePiece()) return AttemptEnd::Cancelled;
+        continue;
+      }
+      const int64_t silent = clock.NowMs() - lastActivity_;
+      if (silent > port_.TimeOut()) {
+        if (!data_.empty()) return AttemptEnd::Complete;
+        if (attempt < port_.Retries()) return AttemptEnd::Retry;
+        return AttemptEnd::TimedOut;
+      }
+      ThreadMessagePump().ProcessPending();
+      WaitForInput(std::min<int64_t>(port_.TimeOut() - silent + 1, kPumpIntervalMs));
+    }
+  }
+
+  // Gathers about a second of traffic, counts it and reports it; false when the user cancelled.
+  bool TakePiece() {
+    WaitMilliseconds(kGatherWaitMs);
+    std::string piece;
+    IgnoringErrors([&] { piece = line_.Input(); });
+    data_ += piece;
+    readingsSoFar_ = binaryMode_ ? BinaryReadingsIn(data_.size()) : readingsSoFar_ + TextReadingsIn(piece);
+    ThreadMessagePump().ProcessPending();
+    if (!ReportProgress()) {
+      IgnoringErrors([&] { ShowInfoMessage(LoadResString(108), kMessageTitle, "", 0); });
+      return false;
+    }
+    lastActivity_ = ThreadClock().NowMs();
+    return true;
+  }
+
+  bool ReportProgress() {
+    bool goOn = true;
+    if (window_) {
+      IgnoringErrors([&] { window_->ReportBytes(static_cast<int64_t>(data_.size())); });
+      IgnoringErrors([&] { goOn = window_->ReportProgress(readings_, readingsSoFar_, kProgressStyle); });
+    }
+    return TakeDownloadCancelRequest() ? false : goOn;
+  }
+
+  // A control that cannot wait (its line is not open after a failed send) counts as silent; the
+  // time then passes on the clock so that the silence rule still ends the attempt.
+  void WaitForInput(int64_t ms) {
+    bool waited = false;
+    IgnoringErrors([&] {
+      line_.WaitForInput(ms);
+      waited = true;
+    });
+    if (!waited) ThreadClock().Sleep(ms);
+  }
+
+  CCOMPort& port_;
+  SerialControl& line_;
+  const bool binaryMode_;
+  const int32_t readings_;
+  std::string data_;
+  int32_t readingsSoFar_ = 0;
+  int64_t lastActivity_ = 0;
+  bool windowMade_ = false;
+  std::unique_ptr<ProgressWindow> window_;
+};
+
+}  // namespace
+
+std::string CCOMPort::Download(bool BinaryMode, ECOMError& errorcode, const std::string& cmd,
+                               const std::string& ssport, const std::string& Address, int32_t readings) {
+  const bool savedAutoClose = autoClose_;
+  autoClose_ = false;
+  errorcode = CE_NONE;
+  ClearDownloadCancelRequest();
+  DownloadSession session(*this, BinaryMode, readings);
+  session.Run(errorcode, cmd, ssport, Address);
+  autoClose_ = savedAutoClose;
+  if (autoClose_) IgnoringErrors([&] { ClosePort(); });
+  const std::string result = session.Data();
+  IgnoringErrors([&] {
+    if (debugging_)
+      UpdateDebugFile("Downloaded from COM port " + std::to_string(control_->CommPort()) + ": \r" + result);
+  });
+  return result;
+}
+
+}  // namespace kivocom
