@@ -124,9 +124,11 @@ std::vector<FileLock> ParseProcLocks(std::string_view text) {
 }
 
 std::optional<int32_t> ParseLockFilePid(std::string_view content) {
-  const std::string text = SysfsText(content);
-  if (const auto pid = ToNumber<int32_t>(text)) return *pid > 0 ? pid : std::nullopt;
-  if (content.size() != sizeof(int32_t)) return std::nullopt;
+  if (const auto pid = ToNumber<int32_t>(SysfsText(content))) return *pid > 0 ? pid : std::nullopt;
+  // A binary pid is four bytes that are not all text (a real pid has a zero high byte).
+  const bool text = std::all_of(content.begin(), content.end(),
+                                [](char c) { return c >= ' ' && c <= '~'; });
+  if (content.size() != sizeof(int32_t) || text) return std::nullopt;
   int32_t pid = 0;
   std::memcpy(&pid, content.data(), sizeof pid);
   return pid > 0 ? std::optional<int32_t>(pid) : std::nullopt;
