@@ -1,0 +1,156 @@
+// The instrument simulator: plays laboratory instruments, optionally behind a smart switch, on the
+// far end of a pseudo-terminal, in a thread of its own. Point a port at it with
+// kivocom::MapPortToDevice(n, sim.DevicePath()) and every exchange of the library travels a real
+// line discipline to an instrument that answers as configured. Programs that use kivocom test
+// their own exchanges with it, as the library's tests and benchmarks do.
+//
+// What the instruments hear: bytes are cut into commands at each CR; an empty command (the lone CR
+// that precedes every command) is nothing, and LF characters at the start of a command are
+// skipped. CS_KIVO, CS_AZONIX and CS_XSYS instruments take the whole text as the command.
+// CS_OMEGA instruments take only frames that start with EOT and their own doubled address: a poll
+// frame (EOT, address, command, ENQ) is answered like any command; a set frame (EOT, address, STX,
+// command, value, ETX, block check) with a good check stores the value as the command's reply and
+// is answered with ACK; a set frame with a bad or missing check, or a frame of any other shape, is
+// answered with NAK and changes nothing. Frames for other addresses, and text that is no frame,
+// go unanswered.
+//
+// What they answer: the reply table's text for the command, or `defaultReply` ("+0023.45") for a
+// command that is not in the table, followed by the line end (CR LF; CR alone for CS_AZONIX). The
+// download command instead streams the stored readings. A reply text may hold anything: inner
+// line ends give multi-line replies, and bytes above 127 go out as they are.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "kivocom/enums.h"
+
+namespace kivocom {
+
+// How an instrument's answers travel on the line.
+struct LineBehaviour {
+  // Time from the CR that ends a command to the first byte of the answer. Negative means the
+  // default: the larger of 10 ms and two character times, as slow as a quick real instrument,
+  // so the answer never races the library's clearing of its receive buffer after sending.
+  std::chrono::microseconds replyDelay{-1};
+  // Sends answers at the line's rate, 10 bit times a character; false sends each piece at once.
+  bool paced = true;
+  // Splits every answer into pieces of this many bytes; 0 sends it as one piece.
+  std::size_t pieceSize = 0;
+  // Silence between two pieces of an answer.
+  std::chrono::milliseconds pieceGap{0};
+  // Answers nothing at all (the command is still recorded).
+  bool silent = false;
+  // Closes the far end, as an unplugged adapter would, after sending this many bytes of the next
+  // answer (0: as soon as that answer would start); negative never does.
+  int64_t unplugAfter = -1;
+};
+
+// Readings an instrument has stored, streamed when its download command arrives.
+struct StoredReadings {
+  // The command that starts the stream; empty means the instrument has no download.
+  std::string command;
+  // How many readings are stored.
+  int32_t count = 0;
+  // True: a 4-character header (the count in four digits) then 10-byte records of arbitrary
+  // bytes; false: text readings such as "+0020.25", each ending CR LF.
+  bool binary = false;
+  // Readings sent in each piece; 0 sends the whole stream as one piece.
+  int32_t readingsPerPiece = 0;
+  // Silence between two pieces.
+  std::chrono::milliseconds pieceGap{800};
+};
+
+// The exact bytes a download of `readings` streams (header included); the same on every call.
+std::string StoredReadingsStream(const StoredReadings& readings);
+
+// One simulated instrument.
+struct SimulatedInstrument {
+  // The protocol family it speaks; fixes how commands are taken and how answers end.
+  EControllerStyle style = CS_KIVO;
+  // CS_OMEGA only: its address, normally two characters such as "01".
+  std::string address;
+  // Answer text per command, without the line end. CS_OMEGA set frames store their values here.
+  std::map<std::string, std::string> replies;
+  // Answer to a command missing from `replies`; no value leaves such commands unanswered.
+  std::optional<std::string> defaultReply = std::string("+0023.45");
+  // What ends every answer; no value means the style's own: CR alone for CS_AZONIX, else CR LF.
+  std::optional<std::string> lineEnd;
+  // Delay, pacing, pieces, silence and unplugging of its answers.
+  LineBehaviour behaviour;
+  // Its stored readings and download command.
+  StoredReadings download;
+};
+
+class SimulatorEngine;
+
+// A pseudo-terminal pair whose far end plays instruments. Thread-safe: configure it, read its
+// record and unplug it from any thread while it runs.
+class InstrumentSimulator {
+ public:
+  // Identifies an instrument added to the simulator.
+  using InstrumentId = std::size_t;
+
+  // Opens the pair (far end raw) and starts answering; raises kivocom::Error (8012, source
+  // "InstrumentSimulator - Open") when the system gives no pseudo-terminal.
+  InstrumentSimulator();
+  // Stops and joins the thread and closes the pair; the device path disappears.
+  ~InstrumentSimulator();
+  InstrumentSimulator(const InstrumentSimulator&) = delete;
+  InstrumentSimulator& operator=(const InstrumentSimulator&) = delete;
+
+  // The device the library opens, such as /dev/pts/3; valid until the far end is unplugged.
+  const std::string& DevicePath() const { return devicePath_; }
+
+  // The line's rate in bits per second, used for pacing and the default reply delay (9600 until
+  // set); raises kivocom::Error 380 for a rate below 1.
+  void SetBaudRate(int32_t bitsPerSecond);
+  // The line's rate in bits per second.
+  int32_t BaudRate() const;
+
+  // Puts `instrument` on switch port `switchPort`, or directly on the line for an empty name;
+  // returns its id. Without a smart switch only the instruments directly on the line hear
+  // commands; with one, only those on the connected switch port do.
+  InstrumentId AddInstrument(SimulatedInstrument instrument, const std::string& switchPort = "");
+  // Runs `change` on the instrument `id` while no command is being handled (do not call the
+  // simulator from inside it); raises kivocom::Error 380 for an unknown id.
+  void ChangeInstrument(InstrumentId id, const std::function<void(SimulatedInstrument&)>& change);
+  // A copy of the instrument `id` as it is now, stored set values included; raises
+  // kivocom::Error 380 for an unknown id.
+  SimulatedInstrument Instrument(InstrumentId id) const;
+
+  // Puts a smart switch of `model` in front of the instruments, with no port connected.
+  void UseSmartSwitch(ESmartSwitchStyle model);
+  // Takes the smart switch away: the instruments directly on the line hear commands again.
+  void RemoveSmartSwitch();
+  // The switch port connected now; empty when none is, or when there is no switch.
+  std::string ConnectedSwitchPort() const;
+
+  // Every byte received from the library since the start or the last ClearReceived, switch
+  // commands included, in order.
+  std::string Received() const;
+  // Forgets the bytes received so far.
+  void ClearReceived();
+  // Waits until at least `count` bytes are in the record; false when `timeout` passes first.
+  bool WaitForReceived(std::size_t count, std::chrono::milliseconds timeout) const;
+  // Waits until `sequence` appears in the record; false when `timeout` passes first.
+  bool WaitForReceived(const std::string& sequence, std::chrono::milliseconds timeout) const;
+
+  // Closes the far end now, as when the adapter is pulled out: the library's side sees hang-up,
+  // answers in progress stop and the device path disappears. Returns once it is closed.
+  void Unplug();
+  // Whether the far end has been closed (by Unplug or by an instrument's `unplugAfter`).
+  bool Unplugged() const;
+
+ private:
+  std::unique_ptr<SimulatorEngine> engine_;
+  std::string devicePath_;
+};
+
+}  // namespace kivocom

@@ -1,0 +1,41 @@
+#include "simulator/omega_frame.h"
+
+#include "simulator/control_chars.h"
+
+namespace kivocom {
+namespace {
+
+OmegaFrame DecodeSetFrame(const std::string& rest) {
+  const auto etx = rest.find(ctl::kEtx, 1);
+  if (etx == std::string::npos || etx + 2 < rest.size()) return {OmegaFrame::Kind::Malformed, {}};
+  const std::string checked = rest.substr(1, etx);  // command, value and ETX
+  if (etx + 1 == rest.size() || rest[etx + 1] != BlockCheck(checked)) return {OmegaFrame::Kind::BadCheck, {}};
+  return {OmegaFrame::Kind::Set, rest.substr(1, etx - 1)};
+}
+
+}  // namespace
+
+std::string DoubledAddress(const std::string& address) {
+  std::string doubled;
+  for (std::size_t i = 0; i < address.size() && i < 2; ++i) doubled.append(2, address[i]);
+  return doubled;
+}
+
+char BlockCheck(const std::string& text) {
+  char check = 0;
+  for (char c : text) check = static_cast<char>(check ^ c);
+  return check;
+}
+
+std::optional<OmegaFrame> DecodeOmegaFrame(const std::string& command, const std::string& address) {
+  const std::string head = ctl::kEot + DoubledAddress(address);
+  if (command.size() < head.size() || command.compare(0, head.size(), head) != 0) return std::nullopt;
+  const std::string rest = command.substr(head.size());
+  if (!rest.empty() && rest.front() == ctl::kStx) return DecodeSetFrame(rest);
+  if (!rest.empty() && rest.back() == ctl::kEnq) {
+    return OmegaFrame{OmegaFrame::Kind::Poll, rest.substr(0, rest.size() - 1)};
+  }
+  return OmegaFrame{OmegaFrame::Kind::Malformed, {}};
+}
+
+}  // namespace kivocom
