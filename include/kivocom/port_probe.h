@@ -1,7 +1,9 @@
 // Which serial ports exist on this machine and which are held by other programs, found without
 // opening the devices (opening a serial device raises and drops its modem lines, which resets
 // some instruments). Port numbers resolve to devices as the serial line resolves them
-// (kivocom/port_devices.h).
+// (kivocom/port_devices.h). A port counts as held when another process has it open or locked, or
+// a lock file names a running process; this process's own open files and locks do not count.
+// Only where the system shows no lock table at all (no /proc) is a device opened to find out.
 #pragma once
 
 #include <cstdint>
@@ -21,7 +23,7 @@ inline constexpr int32_t kPortInUse = 5;      // another program holds it, or th
 class PortProbe {
  public:
   virtual ~PortProbe() = default;
-  // kPortNotFound, kPortInUse or kPortAvailable for port number `port`. Never opens a free device.
+  // kPortNotFound, kPortInUse or kPortAvailable for port number `port`.
   virtual int32_t IsCOMPortAvailable(int32_t port) = 0;
 };
 
@@ -65,7 +67,7 @@ struct PortInfo {
 };
 
 // Every present port among the numbers 1 to 256, in ascending order, read from this system in
-// one sweep (an installed test probe plays no part). Opens no device.
+// one sweep (an installed test probe plays no part).
 std::vector<PortInfo> ListSerialPorts();
 
 }  // namespace kivocom

@@ -88,7 +88,7 @@ void CollectOpenDevices(const std::string& fdDir, int32_t pid, std::vector<OpenD
 
 }  // namespace
 
-LinuxPortProbe::LinuxPortProbe(SystemPaths paths) : paths_(std::move(paths)) {}
+LinuxPortProbe::LinuxPortProbe(SystemPaths paths) : paths_(std::move(paths)), ownPid_(getpid()) {}
 
 int32_t LinuxPortProbe::IsCOMPortAvailable(int32_t port) {
   const std::optional<PortInfo> info = Find(port, false);
@@ -160,7 +160,7 @@ LinuxPortProbe::Holding LinuxPortProbe::FindHolder(const PortInfo& info,
                                                    const NodeIdentity& identity) {
   Holding holding;
   for (const FileLock& lock : locks_) {
-    if (!LockIsOn(lock, identity)) continue;
+    if (lock.pid == ownPid_ || !LockIsOn(lock, identity)) continue;
     holding.held = true;
     if (lock.pid > 0) {
       holding.pid = lock.pid;
@@ -238,16 +238,17 @@ void LinuxPortProbe::ScanHolders() {
       if (!name.starts_with("LCK..")) continue;
       const auto content = ReadTextFile(folder + "/" + name, kAttributeLimit, false);
       const auto pid = content ? ParseLockFilePid(*content) : std::nullopt;
-      if (pid && ProcessIsAlive(*pid)) lockFiles_.emplace(name, *pid);
+      if (pid && *pid != ownPid_ && ProcessIsAlive(*pid)) lockFiles_.emplace(name, *pid);
     }
     closedir(dir);
   }
   DIR* proc = opendir(paths_.procRoot.c_str());
   if (!proc) return;
-  while (const dirent* entry = readdir(proc))
-    if (IsNumber(entry->d_name))
-      CollectOpenDevices(paths_.procRoot + "/" + entry->d_name + "/fd", std::atoi(entry->d_name),
-                         openDevices_);
+  while (const dirent* entry = readdir(proc)) {
+    const int32_t pid = IsNumber(entry->d_name) ? std::atoi(entry->d_name) : 0;
+    if (pid > 0 && pid != ownPid_)
+      CollectOpenDevices(paths_.procRoot + "/" + entry->d_name + "/fd", pid, openDevices_);
+  }
   closedir(proc);
 }
 

@@ -55,6 +55,8 @@ class LinuxPortProbe : public PortProbe {
   void ScanHolders();
 
   SystemPaths paths_;
+  // This process: its own open files and locks do not make a port held by another program.
+  int32_t ownPid_;
   // The tty driver and lock tables, read once on first need.
   bool kernelTablesRead_ = false;
   bool driverTableReadable_ = false;
