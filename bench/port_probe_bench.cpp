@@ -2,6 +2,7 @@
 // does), through ListSerialPorts, through FillCOMPortsCombo, and with a new probe per number.
 // A few pseudo-terminals are mapped to port numbers, one held by a locking child process and one
 // by a child that only has it open, so the sweep finds ports of every kind.
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/wait.h>
@@ -11,7 +12,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <dirent.h>
 #include <functional>
 #include <memory>
 #include <string>
@@ -79,7 +79,8 @@ pid_t Hold(const std::string& path, bool lock, int& release) {
 int CountProcesses() {
   int count = 0;
   if (DIR* proc = opendir("/proc")) {
-    while (const dirent* entry = readdir(proc)) count += (entry->d_name[0] >= '1' && entry->d_name[0] <= '9');
+    while (const dirent* entry = readdir(proc))
+      count += (entry->d_name[0] >= '1' && entry->d_name[0] <= '9');
     closedir(proc);
   }
   return count;
@@ -90,7 +91,8 @@ void Measure(const char* name, const std::function<void()>& sweep) {
   for (int i = 0; i < kRepetitions; ++i) {
     const auto start = std::chrono::steady_clock::now();
     sweep();
-    ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                     .count());
   }
   std::sort(ms.begin(), ms.end());
   std::printf("%-52s %9.3f %9.3f %9.3f\n", name, ms.front(), ms[ms.size() / 2], ms.back());
@@ -116,11 +118,12 @@ int main() {
   InstallThreadSerialControl(std::make_shared<MemorySerialControl>(clock));
 
   const std::vector<PortInfo> ports = ListSerialPorts();
-  std::printf("Port probe sweep of numbers 1-256: %d processes visible, %zu ports present, %d held\n",
-              CountProcesses(), ports.size(),
-              static_cast<int>(std::count_if(ports.begin(), ports.end(), [](const PortInfo& p) {
-                return p.state == PortState::InUse;
-              })));
+  std::printf(
+      "Port probe sweep of numbers 1-256: %d processes visible, %zu ports present, %d held\n",
+      CountProcesses(), ports.size(),
+      static_cast<int>(std::count_if(ports.begin(), ports.end(), [](const PortInfo& p) {
+        return p.state == PortState::InUse;
+      })));
   std::printf("%d repetitions each, milliseconds per sweep\n\n", kRepetitions);
   std::printf("%-52s %9s %9s %9s\n", "sweep", "min", "median", "max");
 

@@ -1,13 +1,14 @@
 // The port probe's interpretation of kernel tables, lock files and device-tree attributes, and
 // its rules for what counts as a serial port and as the same device.
+#include "platform/posix/port_probe_parse.h"
+
 #include <gtest/gtest.h>
 #include <sys/sysmacros.h>
 
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include "platform/posix/port_probe_parse.h"
 
 namespace kivocom::probe {
 namespace {
@@ -32,9 +33,9 @@ TEST(PortProbeParse, TtyDriverTable) {
     uint32_t major, minor;
     const char* type;  // nullptr: no driver
   };
-  const Row rows[] = {{4, 64, "serial"},   {4, 111, "serial"},   {4, 112, nullptr},
-                      {4, 1, "console"},   {188, 3, "serial"},   {136, 70000, "pty:slave"},
-                      {5, 0, "system:/dev/tty"}, {5, 1, nullptr}, {1, 3, nullptr}};
+  const Row rows[] = {{4, 64, "serial"},         {4, 111, "serial"}, {4, 112, nullptr},
+                      {4, 1, "console"},         {188, 3, "serial"}, {136, 70000, "pty:slave"},
+                      {5, 0, "system:/dev/tty"}, {5, 1, nullptr},    {1, 3, nullptr}};
   for (const Row& row : rows) {
     SCOPED_TRACE(std::to_string(row.major) + ":" + std::to_string(row.minor));
     const TtyDriver* driver = FindTtyDriver(drivers, row.major, row.minor);
@@ -58,8 +59,10 @@ TEST(PortProbeParse, LockTable) {
     uint64_t inode;
     int32_t pid;
   };
-  const Expected expected[] = {
-      {0x00, 0x1a, 3, 4504}, {0xfd, 0x01, 1234567, 812}, {0x08, 0x02, 99, -1}, {0x00, 0x05, 42, 77}};
+  const Expected expected[] = {{0x00, 0x1a, 3, 4504},
+                               {0xfd, 0x01, 1234567, 812},
+                               {0x08, 0x02, 99, -1},
+                               {0x00, 0x05, 42, 77}};
   ASSERT_EQ(locks.size(), std::size(expected)) << "waiters and malformed lines are skipped";
   for (size_t i = 0; i < locks.size(); ++i) {
     SCOPED_TRACE(i);
@@ -100,58 +103,30 @@ TEST(PortProbeParse, LockFileContents) {
   }
 }
 
-TEST(PortProbeParse, LockFileNames) {
-  struct Row {
-    const char* path;
-    const char* node;
-    std::vector<std::string> names;
-  };
-  const Row rows[] = {
-      {"/dev/ttyUSB0", "/dev/ttyUSB0", {"LCK..ttyUSB0"}},
-      {"/dev/serial/by-id/usb-FTDI_A1-if00-port0", "/dev/ttyUSB1",
-       {"LCK..ttyUSB1", "LCK..usb-FTDI_A1-if00-port0"}},
-      {"/dev/ttyS0", "", {"LCK..ttyS0"}},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.path);
-    EXPECT_EQ(LockFileNames(row.path, row.node), row.names);
-  }
+// The adapter as "vendor:product serial/manufacturer/product", or "none".
+std::string Describe(const std::optional<UsbAdapter>& usb) {
+  if (!usb) return "none";
+  char ids[16];
+  std::snprintf(ids, sizeof ids, "%04x:%04x ", usb->vendorId, usb->productId);
+  return ids + usb->serialNumber + "/" + usb->manufacturer + "/" + usb->product;
 }
 
 TEST(PortProbeParse, UsbAttributes) {
-  struct Row {
-    const char* name;
-    UsbAttributes attributes;
-    std::optional<UsbAdapter> adapter;
+  const std::pair<UsbAttributes, const char*> rows[] = {
+      {{"0403\n", "6001\n", "A50285BI\n", "FTDI\n", "FT232R USB UART\n"},
+       "0403:6001 A50285BI/FTDI/FT232R USB UART"},
+      {{" 10C4 \n", "EA60", "  ", "", " CP2102\r\n"}, "10c4:ea60 //CP2102"},
+      {{"0403\n", "", "x", "y", "z"}, "none"},
+      {{"04g3\n", "6001\n", "", "", ""}, "none"},
+      {{"10403\n", "6001\n", "", "", ""}, "none"},
   };
-  const Row rows[] = {
-      {"FTDI adapter",
-       {"0403\n", "6001\n", "A50285BI\n", "FTDI\n", "FT232R USB UART\n"},
-       UsbAdapter{0x0403, 0x6001, "A50285BI", "FTDI", "FT232R USB UART"}},
-      {"upper-case hex, no serial, no texts",
-       {"10C4\n", "EA60\n", "", "", ""},
-       UsbAdapter{0x10c4, 0xea60, "", "", ""}},
-      {"blanks around texts", {" 067b \n", "2303", "  ", " Prolific \n", "USB-Serial\r\n"},
-       UsbAdapter{0x067b, 0x2303, "", "Prolific", "USB-Serial"}},
-      {"product id missing", {"0403\n", "", "x", "y", "z"}, std::nullopt},
-      {"id not hex", {"04g3\n", "6001\n", "", "", ""}, std::nullopt},
-      {"id too long", {"10403\n", "6001\n", "", "", ""}, std::nullopt},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.name);
-    const std::optional<UsbAdapter> adapter = UsbAdapterFrom(row.attributes);
-    ASSERT_EQ(adapter.has_value(), row.adapter.has_value());
-    if (!adapter) continue;
-    EXPECT_EQ(adapter->vendorId, row.adapter->vendorId);
-    EXPECT_EQ(adapter->productId, row.adapter->productId);
-    EXPECT_EQ(adapter->serialNumber, row.adapter->serialNumber);
-    EXPECT_EQ(adapter->manufacturer, row.adapter->manufacturer);
-    EXPECT_EQ(adapter->product, row.adapter->product);
-  }
+  for (const auto& [attributes, expected] : rows)
+    EXPECT_EQ(Describe(UsbAdapterFrom(attributes)), expected);
 }
 
 TEST(PortProbeParse, SameDevice) {
-  const uint64_t devtmpfs = makedev(0, 5), devpts = makedev(0, 0x1a), otherDevpts = makedev(0, 0x40);
+  const uint64_t devtmpfs = makedev(0, 5), devpts = makedev(0, 0x1a),
+                 otherDevpts = makedev(0, 0x40);
   const NodeIdentity usb{devtmpfs, 310, makedev(188, 0)};
   const NodeIdentity pty{devpts, 3, makedev(136, 0)};
   struct Row {
@@ -173,31 +148,35 @@ TEST(PortProbeParse, SameDevice) {
 }
 
 TEST(PortProbeParse, WhatCountsAsASerialPort) {
-  const auto facts = [](bool exists, bool chr, bool table, const char* driverType, bool inTree,
-                        bool isVirtual, std::optional<std::string> uartType, const char* driver) {
-    return DeviceFacts{exists, chr, table, driverType, inTree, isVirtual, std::move(uartType), driver};
-  };
+  // Fields: exists, character device, driver table read, driver type, in the device tree,
+  // virtual device, UART type, hardware driver.
   struct Row {
     const char* name;
     DeviceFacts facts;
     bool port;
   };
   const Row rows[] = {
-      {"no such path", facts(false, false, true, "", false, false, {}, ""), false},
-      {"a regular file", facts(true, false, true, "", false, false, {}, ""), false},
-      {"UART with hardware", facts(true, true, true, "serial", true, false, "4\n", "port"), true},
-      {"UART placeholder, type 0", facts(true, true, true, "serial", true, false, "0\n", "port"), false},
+      {"no such path", DeviceFacts{false, false, true, "", false, false, {}, ""}, false},
+      {"a regular file", DeviceFacts{true, false, true, "", false, false, {}, ""}, false},
+      {"UART with hardware", DeviceFacts{true, true, true, "serial", true, false, "4\n", "port"},
+       true},
+      {"UART placeholder, type 0",
+       DeviceFacts{true, true, true, "serial", true, false, "0\n", "port"}, false},
       {"legacy serial8250 platform placeholder",
-       facts(true, true, true, "serial", true, false, {}, "serial8250"), false},
-      {"USB adapter", facts(true, true, true, "serial", true, false, {}, "ftdi_sio"), true},
-      {"pseudo-terminal", facts(true, true, true, "pty:slave", false, false, {}, ""), true},
-      {"virtual console", facts(true, true, true, "console", true, true, {}, ""), false},
-      {"the controlling terminal", facts(true, true, true, "system:/dev/tty", true, true, {}, ""), false},
-      {"a device no tty driver serves", facts(true, true, true, "", true, true, {}, ""), false},
-      {"no driver table: a virtual device",
-       facts(true, true, false, "", true, true, {}, ""), false},
-      {"no driver table: hardware", facts(true, true, false, "", true, false, {}, "ftdi_sio"), true},
-      {"no driver table and no device tree", facts(true, true, false, "", false, false, {}, ""), true},
+       DeviceFacts{true, true, true, "serial", true, false, {}, "serial8250"}, false},
+      {"USB adapter", DeviceFacts{true, true, true, "serial", true, false, {}, "ftdi_sio"}, true},
+      {"pseudo-terminal", DeviceFacts{true, true, true, "pty:slave", false, false, {}, ""}, true},
+      {"virtual console", DeviceFacts{true, true, true, "console", true, true, {}, ""}, false},
+      {"the controlling terminal",
+       DeviceFacts{true, true, true, "system:/dev/tty", true, true, {}, ""}, false},
+      {"a device no tty driver serves", DeviceFacts{true, true, true, "", true, true, {}, ""},
+       false},
+      {"no driver table: a virtual device", DeviceFacts{true, true, false, "", true, true, {}, ""},
+       false},
+      {"no driver table: hardware", DeviceFacts{true, true, false, "", true, false, {}, "ftdi_sio"},
+       true},
+      {"no driver table and no device tree",
+       DeviceFacts{true, true, false, "", false, false, {}, ""}, true},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);

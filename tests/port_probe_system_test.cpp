@@ -1,6 +1,6 @@
-// The port probe on this system: pseudo-terminals mapped to port numbers, held by other
-// processes, missing paths, prepared device trees and kernel tables, and proof that probing
-// does not open a free device.
+// The port probe on this system: pseudo-terminals mapped to port numbers, free, held by other
+// processes and never opened by the probe; paths that are no port; and device trees and kernel
+// tables prepared in a folder around a real device node.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -15,10 +15,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "kivocom/comport.h"
 #include "kivocom/pick_list_controls.h"
@@ -39,14 +37,11 @@ constexpr int32_t kOtherPort = 242;
 class Pty {
  public:
   Pty() : master_(posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)) {
-    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) return;
-    slave_ = ptsname(master_);
+    if (master_ >= 0 && grantpt(master_) == 0 && unlockpt(master_) == 0) slave_ = ptsname(master_);
   }
-  ~Pty() {
-    if (master_ >= 0) close(master_);
-  }
+  ~Pty() { close(master_); }
   const std::string& Slave() const { return slave_; }
-  // Whether the master sees a hang-up: the slave was opened and closed again.
+  // Whether the master saw a hang-up, which follows when an opened slave is closed again.
   bool MasterSawHangUp() const {
     pollfd p{master_, POLLIN, 0};
     return poll(&p, 1, 0) == 1 && (p.revents & POLLHUP);
@@ -57,8 +52,7 @@ class Pty {
   std::string slave_;
 };
 
-// Another process holding `path` open, with an exclusive advisory lock when `lock` is set, until
-// the object ends.
+// Another process that holds `path` open, with an exclusive lock when `lock`, until it ends.
 class HoldingProcess {
  public:
   HoldingProcess(const std::string& path, bool lock) {
@@ -69,22 +63,22 @@ class HoldingProcess {
       close(ready[0]), close(release[1]);
       const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
       const char ok = (fd >= 0 && (!lock || flock(fd, LOCK_EX | LOCK_NB) == 0)) ? 'y' : 'n';
-      if (write(ready[1], &ok, 1) != 1) _exit(1);
       char byte;
-      while (read(release[0], &byte, 1) > 0) {
-      }
+      if (write(ready[1], &ok, 1) == 1)
+        while (read(release[0], &byte, 1) > 0) {
+        }
       _exit(0);
     }
     close(ready[1]), close(release[0]);
     release_ = release[1];
     pollfd p{ready[0], POLLIN, 0};
     char ok = 'n';
-    if (poll(&p, 1, 2000) == 1 && read(ready[0], &ok, 1) == 1) holding_ = (ok == 'y');
+    holding_ = poll(&p, 1, 2000) == 1 && read(ready[0], &ok, 1) == 1 && ok == 'y';
     close(ready[0]);
   }
   ~HoldingProcess() {
-    if (release_ >= 0) close(release_);
-    if (pid_ > 0) waitpid(pid_, nullptr, 0);
+    close(release_);
+    waitpid(pid_, nullptr, 0);
   }
   bool Holding() const { return holding_; }
   int32_t Pid() const { return pid_; }
@@ -95,60 +89,29 @@ class HoldingProcess {
   bool holding_ = false;
 };
 
-// Watches a path for opens and closes.
-class OpenWatch {
- public:
-  explicit OpenWatch(const std::string& path) : fd_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
-    watching_ = fd_ >= 0 && inotify_add_watch(fd_, path.c_str(), IN_OPEN | IN_CLOSE) >= 0;
-  }
-  ~OpenWatch() {
-    if (fd_ >= 0) close(fd_);
-  }
-  bool Watching() const { return watching_; }
-  // Whether any open or close was seen since the last call.
-  bool SawAccess() {
-    char buffer[4096];
-    bool seen = false;
-    while (read(fd_, buffer, sizeof buffer) > 0) seen = true;
-    return seen;
-  }
-
- private:
-  int fd_;
-  bool watching_ = false;
-};
-
 std::optional<PortInfo> Listed(int32_t port) {
   for (const PortInfo& info : ListSerialPorts())
     if (info.number == port) return info;
   return std::nullopt;
 }
 
-std::string OwnProgramName() {
-  std::ifstream comm("/proc/self/comm");
-  std::string name;
-  std::getline(comm, name);
-  return name;
+// The image of `port`'s item after FillCOMPortsCombo through the system probe; 0 for no item.
+int32_t ImageInPickList(int32_t port, int16_t current = 0) {
+  struct Combo : ImageCombo, ComboItems, ComboItem {
+    ComboItems& Items() override { return *this; }
+    void Clear() override {}
+    ComboItem& Add(const std::string& key, const std::string&, int32_t image) override {
+      if (key == std::to_string(wanted) + " COM" + std::to_string(wanted)) found = image;
+      return *this;
+    }
+    void Tag(const std::string&) override {}
+    void Selected(bool) override {}
+    int32_t wanted = 0, found = 0;
+  } combo;
+  combo.wanted = port;
+  CCOMPort().FillCOMPortsCombo(combo, current);
+  return combo.found;
 }
-
-struct Item : ComboItem {
-  void Tag(const std::string& value) override { tag = value; }
-  void Selected(bool) override {}
-  std::string key, tag;
-  int32_t image = 0;
-};
-
-class Combo : public ImageCombo, public ComboItems {
- public:
-  ComboItems& Items() override { return *this; }
-  void Clear() override { items.clear(); }
-  ComboItem& Add(const std::string& key, const std::string&, int32_t image) override {
-    items[key].key = key;
-    items[key].image = image;
-    return items[key];
-  }
-  std::map<std::string, Item> items;
-};
 
 class PortProbeSystemTest : public MemoryLineTest {
  protected:
@@ -158,10 +121,15 @@ class PortProbeSystemTest : public MemoryLineTest {
   }
 };
 
-TEST_F(PortProbeSystemTest, MappedPseudoTerminalIsListedAsFree) {
+// Listed as free, and never opened: no open or close reaches the slave's node, and the master
+// sees no hang-up. Opening the slave once at the end shows that both signs do catch an open.
+TEST_F(PortProbeSystemTest, MappedPseudoTerminalIsListedAsFreeWithoutBeingOpened) {
   Pty pty;
   ASSERT_FALSE(pty.Slave().empty());
   MapPortToDevice(kPtyPort, pty.Slave());
+  const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  ASSERT_GE(inotify_add_watch(watch, pty.Slave().c_str(), IN_OPEN | IN_CLOSE), 0);
+  char events[4096];
 
   EXPECT_EQ(IsCOMPortAvailable(kPtyPort), kPortAvailable);
   const std::optional<PortInfo> info = Listed(kPtyPort);
@@ -171,18 +139,22 @@ TEST_F(PortProbeSystemTest, MappedPseudoTerminalIsListedAsFree) {
   EXPECT_EQ(info->state, PortState::Free);
   EXPECT_EQ(info->holderPid, 0);
   EXPECT_FALSE(info->usb.has_value());
+  EXPECT_EQ(ImageInPickList(kPtyPort), 3);
+  EXPECT_EQ(ImageInPickList(kPtyPort, kPtyPort), 2);
 
-  CCOMPort port;
-  Combo combo;
-  port.FillCOMPortsCombo(combo);
-  const std::string key = std::to_string(kPtyPort) + " COM" + std::to_string(kPtyPort);
-  ASSERT_TRUE(combo.items.contains(key));
-  EXPECT_EQ(combo.items[key].image, 3);
-  EXPECT_EQ(combo.items[key].tag, std::to_string(kPtyPort));
+  EXPECT_LT(read(watch, events, sizeof events), 0) << "the probe opened the device";
+  EXPECT_FALSE(pty.MasterSawHangUp()) << "the slave was opened and closed";
+  close(open(pty.Slave().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+  EXPECT_GT(read(watch, events, sizeof events), 0);
+  EXPECT_TRUE(pty.MasterSawHangUp());
+  close(watch);
 }
 
-// An exclusive lock shows in the kernel's lock table; a plain open only among open files.
+// A lock shows in the kernel's lock table, a plain open only among open files. This process's
+// own open files and locks do not count.
 TEST_F(PortProbeSystemTest, DeviceHeldByAnotherProcessIsInUse) {
+  std::string ownProgram;
+  std::getline(std::ifstream("/proc/self/comm"), ownProgram);
   for (bool lock : {true, false}) {
     SCOPED_TRACE(lock ? "locked" : "only open");
     Pty pty;
@@ -195,150 +167,101 @@ TEST_F(PortProbeSystemTest, DeviceHeldByAnotherProcessIsInUse) {
       ASSERT_TRUE(info.has_value());
       EXPECT_EQ(info->state, PortState::InUse);
       EXPECT_EQ(info->holderPid, holder.Pid());
-      EXPECT_EQ(info->holderProgram, OwnProgramName()) << "a forked child runs our program";
-
-      CCOMPort port;
-      Combo combo;
-      port.FillCOMPortsCombo(combo);
-      EXPECT_EQ(combo.items[std::to_string(kPtyPort) + " COM" + std::to_string(kPtyPort)].image, 1);
+      EXPECT_EQ(info->holderProgram, ownProgram) << "a forked child runs this program";
+      EXPECT_EQ(ImageInPickList(kPtyPort), 1);
     }
-    EXPECT_EQ(IsCOMPortAvailable(kPtyPort), kPortAvailable) << "free again once the holder ends";
+    const int own = open(pty.Slave().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_EQ(flock(own, LOCK_EX | LOCK_NB), 0);
+    EXPECT_EQ(IsCOMPortAvailable(kPtyPort), kPortAvailable);
+    close(own);
   }
 }
 
-TEST_F(PortProbeSystemTest, OwnOpenFilesDoNotMakeAPortHeld) {
-  Pty pty;
-  MapPortToDevice(kPtyPort, pty.Slave());
-  const int fd = open(pty.Slave().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  ASSERT_GE(fd, 0);
-  ASSERT_EQ(flock(fd, LOCK_EX | LOCK_NB), 0);
-  EXPECT_EQ(IsCOMPortAvailable(kPtyPort), kPortAvailable);
-  close(fd);
-}
-
 TEST_F(PortProbeSystemTest, PathsThatAreNoSerialDeviceAreNotPorts) {
-  char fileTemplate[] = "/tmp/kivocom-probe-file-XXXXXX";
-  const int fileFd = mkstemp(fileTemplate);
-  ASSERT_GE(fileFd, 0);
-  close(fileFd);
-  const std::pair<const char*, std::string> rows[] = {
-      {"missing path", "/nonexistent/kivocom-probe/ttyUSB9"},
-      {"regular file", fileTemplate},
-      {"a directory", "/tmp"},
-      {"a character device that is no tty", "/dev/null"},
-  };
-  for (const auto& [name, path] : rows) {
-    SCOPED_TRACE(name);
+  for (const char* path : {"/nonexistent/kivocom-probe/ttyUSB9", "/dev/null", "/tmp"}) {
+    SCOPED_TRACE(path);
     MapPortToDevice(kOtherPort, path);
     EXPECT_EQ(IsCOMPortAvailable(kOtherPort), kPortNotFound);
     EXPECT_FALSE(Listed(kOtherPort).has_value());
   }
-  std::remove(fileTemplate);
 }
 
-// The kernel creates ttyS nodes for UART slots with no hardware; none of them may be listed.
+// The kernel makes ttyS nodes for UART slots with no hardware (type 0); none may be listed.
 TEST_F(PortProbeSystemTest, PlaceholderUartsOfThisMachineAreNotListed) {
   int checked = 0;
   for (int index = 0; index < 256; ++index) {
-    std::ifstream type("/sys/class/tty/ttyS" + std::to_string(index) + "/type");
-    std::string value;
-    if (!(type >> value) || value != "0") continue;
-    if (PortDevicePath(index + 1) != "/dev/ttyS" + std::to_string(index)) continue;
+    std::string type;
+    std::ifstream("/sys/class/tty/ttyS" + std::to_string(index) + "/type") >> type;
+    if (type != "0" || PortDevicePath(index + 1) != "/dev/ttyS" + std::to_string(index)) continue;
     EXPECT_EQ(IsCOMPortAvailable(index + 1), kPortNotFound) << "ttyS" << index;
-    EXPECT_FALSE(Listed(index + 1).has_value()) << "ttyS" << index;
     ++checked;
   }
   RecordProperty("placeholder_uarts_checked", checked);
 }
 
-// Evidence that probing leaves a free device alone: no open or close reaches the slave's node,
-// and the master never sees the hang-up that closing an opened slave causes.
-TEST_F(PortProbeSystemTest, ProbingDoesNotOpenAFreeDevice) {
+// Without a lock table (no /proc) the probe has to open the device; it still sees a lock.
+TEST_F(PortProbeSystemTest, WithoutALockTableTheDeviceIsOpenedAsALastResort) {
+  char folder[] = "/tmp/kivocom-probe-XXXXXX";
+  const probe::SystemPaths noProc{"/sys", mkdtemp(folder), {}};
   Pty pty;
   MapPortToDevice(kPtyPort, pty.Slave());
-  OpenWatch watch(pty.Slave());
-  ASSERT_TRUE(watch.Watching());
-
-  EXPECT_EQ(IsCOMPortAvailable(kPtyPort), kPortAvailable);
-  EXPECT_TRUE(Listed(kPtyPort).has_value());
-  CCOMPort port;
-  Combo combo;
-  port.FillCOMPortsCombo(combo, kPtyPort);
-
-  EXPECT_FALSE(watch.SawAccess()) << "the probe opened the device";
-  EXPECT_FALSE(pty.MasterSawHangUp()) << "the slave was opened and closed";
-
-  // The watch and the hang-up do catch an open: open and close the slave once.
-  close(open(pty.Slave().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-  EXPECT_TRUE(watch.SawAccess());
-  EXPECT_TRUE(pty.MasterSawHangUp());
+  EXPECT_EQ(probe::LinuxPortProbe(noProc).IsCOMPortAvailable(kPtyPort), kPortAvailable);
+  EXPECT_TRUE(pty.MasterSawHangUp()) << "the device was opened";
+  HoldingProcess holder(pty.Slave(), true);
+  ASSERT_TRUE(holder.Holding());
+  EXPECT_EQ(probe::LinuxPortProbe(noProc).IsCOMPortAvailable(kPtyPort), kPortInUse);
+  fs::remove_all(folder);
 }
 
-// A device tree and kernel tables prepared in a temporary folder, around a real device node.
-class FakeSystem {
- public:
-  FakeSystem() {
+// A device tree and kernel tables in a temporary folder. /dev/tty stands in for the serial
+// device: it exists everywhere, and the prepared driver table says a serial driver serves it.
+class PreparedSystemTest : public PortProbeSystemTest {
+ protected:
+  PreparedSystemTest() {
     char folder[] = "/tmp/kivocom-probe-XXXXXX";
     root_ = mkdtemp(folder);
-    fs::create_directories(root_ / "sys/dev/char");
-    fs::create_directories(root_ / "proc/tty");
-    fs::create_directories(root_ / "lock");
+    struct stat st{};
+    stat("/dev/tty", &st);
+    node = st;
+    Write("proc/tty/drivers", "fake /dev/tty " + std::to_string(major(st.st_rdev)) + " " +
+                                  std::to_string(minor(st.st_rdev)) + " serial\n");
     Write("proc/locks", "");
+    fs::create_directories(root_ / "lock");
+    MapPortToDevice(kOtherPort, "/dev/tty");
   }
-  ~FakeSystem() { fs::remove_all(root_); }
+  ~PreparedSystemTest() override { fs::remove_all(root_); }
 
-  probe::SystemPaths Paths() const {
-    return {root_ / "sys", root_ / "proc", {(root_ / "lock").string()}};
+  std::optional<PortInfo> Inspect() {
+    const probe::SystemPaths paths{root_ / "sys", root_ / "proc", {(root_ / "lock").string()}};
+    return probe::LinuxPortProbe(paths).Inspect(kOtherPort);
   }
   void Write(const std::string& relative, const std::string& text) {
     fs::create_directories((root_ / relative).parent_path());
     std::ofstream(root_ / relative) << text;
   }
   void Link(const std::string& relative, const std::string& targetRelative) {
+    fs::remove(root_ / relative);
     fs::create_directories((root_ / relative).parent_path());
     fs::create_directory_symlink(root_ / targetRelative, root_ / relative);
   }
-  // Places device `rdev` at `treePath` below sys/devices and returns that folder.
-  std::string AddDevice(dev_t rdev, const std::string& treePath) {
-    const std::string folder = "sys/devices/" + treePath;
-    fs::create_directories(root_ / folder);
-    Link("sys/dev/char/" + std::to_string(major(rdev)) + ":" + std::to_string(minor(rdev)), folder);
-    return folder;
+  // Places the tty at `ttyPath` below sys/devices, its hardware at `hardwarePath`.
+  void AddTty(const std::string& ttyPath, const std::string& hardwarePath) {
+    fs::create_directories(root_ / "sys/devices" / ttyPath);
+    Link("sys/dev/char/" + std::to_string(major(node.st_rdev)) + ":" +
+             std::to_string(minor(node.st_rdev)),
+         "sys/devices/" + ttyPath);
+    Link("sys/devices/" + ttyPath + "/device", "sys/devices/" + hardwarePath);
   }
 
- private:
+  struct stat node{};
   fs::path root_;
-};
-
-// /dev/tty stands in for a serial device: it exists everywhere, and the prepared driver table
-// says a serial driver serves its number.
-class PreparedSystemTest : public PortProbeSystemTest {
- protected:
-  void SetUp() override {
-    struct stat st{};
-    ASSERT_EQ(stat("/dev/tty", &st), 0);
-    rdev = st.st_rdev;
-    MapPortToDevice(kOtherPort, "/dev/tty");
-    Prepare(system);
-  }
-  void Prepare(FakeSystem& fake) const {
-    fake.Write("proc/tty/drivers", "fake /dev/tty " + std::to_string(major(rdev)) + " " +
-                                       std::to_string(minor(rdev)) + " serial\n");
-  }
-  static std::optional<PortInfo> Inspect(const FakeSystem& fake) {
-    return probe::LinuxPortProbe(fake.Paths()).Inspect(kOtherPort);
-  }
-  std::optional<PortInfo> Inspect() const { return Inspect(system); }
-
-  FakeSystem system;
-  dev_t rdev = 0;
 };
 
 TEST_F(PreparedSystemTest, UartPlaceholdersAreNotPorts) {
   struct Row {
     const char* name;
     const char* type;    // nullptr: no type attribute
-    const char* driver;  // the driver bound to the hardware folder
+    const char* driver;  // the driver bound to the hardware
     bool port;
   };
   const Row rows[] = {
@@ -346,32 +269,27 @@ TEST_F(PreparedSystemTest, UartPlaceholdersAreNotPorts) {
       {"type 4, a 16550A", "4\n", "port", true},
       {"legacy platform device without type", nullptr, "serial8250", false},
   };
+  const std::string hardware = "platform/serial8250/serial8250:0/serial8250:0.3";
+  AddTty(hardware + "/tty/ttyS3", hardware);
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    FakeSystem fake;
-    Prepare(fake);
-    const std::string hardware = "platform/serial8250/serial8250:0/serial8250:0.3";
-    const std::string tty = fake.AddDevice(rdev, hardware + "/tty/ttyS3");
-    if (row.type) fake.Write(tty + "/type", row.type);
-    fake.Link(tty + "/device", "sys/devices/" + hardware);
-    fake.Link("sys/devices/" + hardware + "/driver", std::string("sys/bus/serial/drivers/") + row.driver);
-    EXPECT_EQ(Inspect(fake).has_value(), row.port);
+    fs::remove(root_ / "sys/devices" / hardware / "tty/ttyS3/type");
+    if (row.type) Write("sys/devices/" + hardware + "/tty/ttyS3/type", row.type);
+    Link("sys/devices/" + hardware + "/driver", std::string("sys/bus/drivers/") + row.driver);
+    EXPECT_EQ(Inspect().has_value(), row.port);
   }
 }
 
 TEST_F(PreparedSystemTest, UsbAdapterDetailsComeFromTheDeviceTree) {
   const std::string usb = "pci0000:00/0000:00:14.0/usb1/1-2";
-  for (const auto& [name, text] : std::map<std::string, std::string>{
-           {"idVendor", "0403\n"}, {"idProduct", "6001\n"}, {"serial", "A50285BI\n"},
-           {"manufacturer", "FTDI\n"}, {"product", "FT232R USB UART\n"}})
-    system.Write("sys/devices/" + usb + "/" + name, text);
-  const std::string port = usb + "/1-2:1.0/ttyUSB0";
-  const std::string tty = system.AddDevice(rdev, port + "/tty/ttyUSB0");
-  system.Link(tty + "/device", "sys/devices/" + port);
-
+  Write("sys/devices/" + usb + "/idVendor", "0403\n");
+  Write("sys/devices/" + usb + "/idProduct", "6001\n");
+  Write("sys/devices/" + usb + "/serial", "A50285BI\n");
+  Write("sys/devices/" + usb + "/manufacturer", "FTDI\n");
+  Write("sys/devices/" + usb + "/product", "FT232R USB UART\n");
+  AddTty(usb + "/1-2:1.0/ttyUSB0/tty/ttyUSB0", usb + "/1-2:1.0/ttyUSB0");
   const std::optional<PortInfo> info = Inspect();
-  ASSERT_TRUE(info.has_value());
-  ASSERT_TRUE(info->usb.has_value());
+  ASSERT_TRUE(info.has_value() && info->usb.has_value());
   EXPECT_EQ(info->usb->vendorId, 0x0403);
   EXPECT_EQ(info->usb->productId, 0x6001);
   EXPECT_EQ(info->usb->serialNumber, "A50285BI");
@@ -380,66 +298,35 @@ TEST_F(PreparedSystemTest, UsbAdapterDetailsComeFromTheDeviceTree) {
 }
 
 TEST_F(PreparedSystemTest, LockTableAloneMarksThePortHeld) {
-  struct stat st{};
-  ASSERT_EQ(stat("/dev/tty", &st), 0);
   char line[128];
   std::snprintf(line, sizeof line, "1: FLOCK  ADVISORY  WRITE 4242 %02x:%02x:%llu 0 EOF\n",
-                major(st.st_dev), minor(st.st_dev), static_cast<unsigned long long>(st.st_ino));
-  system.Write("proc/locks", line);
+                major(node.st_dev), minor(node.st_dev),
+                static_cast<unsigned long long>(node.st_ino));
+  Write("proc/locks", line);
   const std::optional<PortInfo> info = Inspect();
   ASSERT_TRUE(info.has_value());
   EXPECT_EQ(info->state, PortState::InUse);
   EXPECT_EQ(info->holderPid, 4242);
 }
 
-TEST_F(PreparedSystemTest, LockFilesCountOnlyWithALiveOwner) {
+// A pipe left in the lock folder must not block the probe.
+TEST_F(PreparedSystemTest, LockFilesCountOnlyWithARunningOwner) {
+  ASSERT_EQ(mkfifo((root_ / "lock/LCK..fifo").c_str(), 0666), 0);
   const pid_t gone = fork();
   if (gone == 0) _exit(0);
   waitpid(gone, nullptr, 0);
-  HoldingProcess live("/dev/null", false);
-  struct Row {
-    const char* name;
-    int32_t pid;
-    PortState state;
-  };
-  const Row rows[] = {
-      {"owner running", live.Pid(), PortState::InUse},
-      {"owner gone", gone, PortState::Free},
-      {"this process", static_cast<int32_t>(getpid()), PortState::Free},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.name);
+  HoldingProcess running("/dev/null", false);
+  const std::pair<int32_t, PortState> rows[] = {
+      {running.Pid(), PortState::InUse}, {gone, PortState::Free}, {getpid(), PortState::Free}};
+  for (const auto& [pid, state] : rows) {
+    SCOPED_TRACE(pid);
     char content[16];
-    std::snprintf(content, sizeof content, "%10d\n", row.pid);
-    system.Write("lock/LCK..tty", content);
+    std::snprintf(content, sizeof content, "%10d\n", pid);
+    Write("lock/LCK..tty", content);
     const std::optional<PortInfo> info = Inspect();
     ASSERT_TRUE(info.has_value());
-    EXPECT_EQ(info->state, row.state);
+    EXPECT_EQ(info->state, state);
   }
-}
-
-TEST_F(PreparedSystemTest, APipeInTheLockFolderDoesNotBlockTheProbe) {
-  ASSERT_EQ(mkfifo((system.Paths().lockDirs[0] + "/LCK..tty").c_str(), 0666), 0);
-  const std::optional<PortInfo> info = Inspect();
-  ASSERT_TRUE(info.has_value());
-  EXPECT_EQ(info->state, PortState::Free);
-}
-
-// Without a lock table (no /proc) the probe must open the device to tell; it then still sees an
-// exclusive lock.
-TEST_F(PortProbeSystemTest, WithoutALockTableTheDeviceIsOpenedAsALastResort) {
-  FakeSystem empty;
-  fs::remove(empty.Paths().procRoot + "/locks");
-  Pty pty;
-  MapPortToDevice(kPtyPort, pty.Slave());
-  probe::LinuxPortProbe freeProbe(empty.Paths());
-  EXPECT_EQ(freeProbe.IsCOMPortAvailable(kPtyPort), kPortAvailable);
-  EXPECT_TRUE(pty.MasterSawHangUp()) << "the device was opened";
-
-  HoldingProcess holder(pty.Slave(), true);
-  ASSERT_TRUE(holder.Holding());
-  probe::LinuxPortProbe heldProbe(empty.Paths());
-  EXPECT_EQ(heldProbe.IsCOMPortAvailable(kPtyPort), kPortInUse);
 }
 
 }  // namespace

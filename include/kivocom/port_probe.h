@@ -17,7 +17,10 @@ namespace kivocom {
 // The statuses IsCOMPortAvailable returns.
 inline constexpr int32_t kPortAvailable = 0;  // the port exists and can be opened
 inline constexpr int32_t kPortNotFound = 2;   // no serial device stands behind the number
-inline constexpr int32_t kPortInUse = 5;      // another program holds it, or this user may not open it
+inline constexpr int32_t kPortInUse = 5;      // held by another program, or closed to this user
+
+// The highest port number the pick list and ListSerialPorts sweep (from 1).
+inline constexpr int32_t kHighestPortNumber = 256;
 
 // Answers, for one sweep over port numbers, which ports exist and which are held.
 class PortProbe {
@@ -48,22 +51,22 @@ enum class PortState {
 
 // What the device tree tells about a USB serial adapter.
 struct UsbAdapter {
-  uint16_t vendorId = 0;      // USB vendor id, such as 0x0403
-  uint16_t productId = 0;     // USB product id, such as 0x6001
-  std::string serialNumber;   // the adapter's serial number text; empty when it has none
-  std::string manufacturer;   // the maker's name as the adapter reports it; may be empty
-  std::string product;        // the product name as the adapter reports it; may be empty
+  uint16_t vendorId = 0;     // USB vendor id, such as 0x0403
+  uint16_t productId = 0;    // USB product id, such as 0x6001
+  std::string serialNumber;  // the adapter's serial number text; empty when it has none
+  std::string manufacturer;  // the maker's name as the adapter reports it; may be empty
+  std::string product;       // the product name as the adapter reports it; may be empty
 };
 
 // One present serial port, for people who pick a port.
 struct PortInfo {
-  int32_t number = 0;              // the COM number, 1 to 256
-  std::string devicePath;          // the path the number resolves to
-  std::string deviceNode;          // that path with links followed, such as /dev/ttyUSB0
+  int32_t number = 0;      // the COM number, 1 to 256
+  std::string devicePath;  // the path the number resolves to
+  std::string deviceNode;  // that path with links followed, such as /dev/ttyUSB0
   PortState state = PortState::Free;
-  int32_t holderPid = 0;           // the process holding the port, when visible; else 0
-  std::string holderProgram;       // that process's program name, when visible
-  std::optional<UsbAdapter> usb;   // set for USB adapters
+  int32_t holderPid = 0;          // the process holding the port, when visible; else 0
+  std::string holderProgram;      // that process's program name, when visible
+  std::optional<UsbAdapter> usb;  // set for USB adapters
 };
 
 // Every present port among the numbers 1 to 256, in ascending order, read from this system in

@@ -14,7 +14,6 @@ namespace kivocom {
 namespace {
 
 constexpr const char* kFillPortsSource = "CCOMPort - FillCOMPortsCombo";
-constexpr int32_t kHighestPort = 256;
 
 // Port item images, as numbered in the client's image list.
 constexpr int32_t kImageInUse = 1;
@@ -83,7 +82,8 @@ IrDAPorts FindIrDAPorts(Registry& registry) {
   IrDAPorts ports;
   {
     OpenRegistryKey virtualPorts(registry, kVirtualPortsKey);
-    if (!virtualPorts.IsOpen() || !ReadPortNumber(virtualPorts, kVirtualPortValue, ports.virtualPort))
+    if (!virtualPorts.IsOpen() ||
+        !ReadPortNumber(virtualPorts, kVirtualPortValue, ports.virtualPort))
       return ports;
   }
   OpenRegistryKey framer(registry, kFramerKey);
@@ -118,7 +118,7 @@ void CCOMPort::FillCOMPortsCombo(ImageCombo& ctrl, int16_t CurrentPort) {
   try {
     const IrDAPorts irda = FindIrDAPorts(ThreadRegistry());
     const std::shared_ptr<PortProbe> probe = ThreadPortProbe();
-    for (int32_t n = 1; n <= kHighestPort; ++n)
+    for (int32_t n = 1; n <= kHighestPortNumber; ++n)
       AddPortItem(ctrl.Items(), *probe, n, CurrentPort, irda);
   } catch (const Error& e) {
     throw Error(e.Number(), kFillPortsSource, e.Description());

@@ -19,9 +19,8 @@
 namespace kivocom::probe {
 namespace {
 
-constexpr int32_t kHighestPort = 256;
-constexpr size_t kTableLimit = 4 << 20;    // the kernel tables read, at most
-constexpr size_t kAttributeLimit = 4096;   // a device-tree attribute or a lock file, at most
+constexpr size_t kTableLimit = 4 << 20;   // the kernel tables read, at most
+constexpr size_t kAttributeLimit = 4096;  // a device-tree attribute or a lock file, at most
 
 // Reads a regular file of at most `limit` bytes. Never blocks on a pipe or device someone left
 // in a lock folder, and with `followLink` false does not follow a link in the last component.
@@ -116,7 +115,7 @@ std::optional<PortInfo> LinuxPortProbe::Find(int32_t port, bool withDetails) {
   if (holding.held) {
     info.state = PortState::InUse;
     info.holderPid = holding.pid;
-  } else if (access(info.devicePath.c_str(), R_OK | W_OK) != 0) {
+  } else if (faccessat(AT_FDCWD, info.devicePath.c_str(), R_OK | W_OK, AT_EACCESS) != 0) {
     info.state = PortState::NoAccess;
   } else if (!lockTableReadable_) {
     const std::optional<PortState> state = StateByOpening(info.devicePath);
@@ -263,7 +262,7 @@ std::shared_ptr<PortProbe> CreateSystemPortProbe() {
 std::vector<PortInfo> ListSerialPorts() {
   probe::LinuxPortProbe probe;
   std::vector<PortInfo> ports;
-  for (int32_t n = 1; n <= probe::kHighestPort; ++n)
+  for (int32_t n = 1; n <= kHighestPortNumber; ++n)
     if (auto info = probe.Inspect(n)) ports.push_back(std::move(*info));
   return ports;
 }

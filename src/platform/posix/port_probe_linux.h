@@ -17,8 +17,8 @@ namespace kivocom::probe {
 
 // Where the probe reads the system; tests point these at prepared folders.
 struct SystemPaths {
-  std::string sysRoot = "/sys";    // the device tree
-  std::string procRoot = "/proc";  // the process and lock tables
+  std::string sysRoot = "/sys";                                    // the device tree
+  std::string procRoot = "/proc";                                  // the process and lock tables
   std::vector<std::string> lockDirs = {"/var/lock", "/run/lock"};  // UUCP lock files
 };
 

@@ -72,7 +72,8 @@ std::string_view BaseName(std::string_view path) {
 
 bool IsPseudoTerminalMajor(uint32_t major) {
   constexpr uint32_t kLegacyPtySlave = 3, kUnix98PtySlaveFirst = 136, kUnix98PtySlaveLast = 143;
-  return major == kLegacyPtySlave || (major >= kUnix98PtySlaveFirst && major <= kUnix98PtySlaveLast);
+  return major == kLegacyPtySlave ||
+         (major >= kUnix98PtySlaveFirst && major <= kUnix98PtySlaveLast);
 }
 
 // A UART's type attribute tells whether hardware answered at its address (0: none). Without one,
@@ -126,8 +127,8 @@ std::vector<FileLock> ParseProcLocks(std::string_view text) {
 std::optional<int32_t> ParseLockFilePid(std::string_view content) {
   if (const auto pid = ToNumber<int32_t>(SysfsText(content))) return *pid > 0 ? pid : std::nullopt;
   // A binary pid is four bytes that are not all text (a real pid has a zero high byte).
-  const bool text = std::all_of(content.begin(), content.end(),
-                                [](char c) { return c >= ' ' && c <= '~'; });
+  const bool text =
+      std::all_of(content.begin(), content.end(), [](char c) { return c >= ' ' && c <= '~'; });
   if (content.size() != sizeof(int32_t) || text) return std::nullopt;
   int32_t pid = 0;
   std::memcpy(&pid, content.data(), sizeof pid);
@@ -140,7 +141,8 @@ std::vector<std::string> LockFileNames(std::string_view devicePath, std::string_
     const std::string_view base = BaseName(path);
     if (base.empty() || base == "/") continue;
     std::string name = "LCK.." + std::string(base);
-    if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(std::move(name));
+    if (std::find(names.begin(), names.end(), name) == names.end())
+      names.push_back(std::move(name));
   }
   return names;
 }
@@ -175,8 +177,7 @@ bool LockIsOn(const FileLock& lock, const NodeIdentity& node) {
 
 bool IsSerialPort(const DeviceFacts& facts) {
   if (!facts.exists || !facts.charDevice || !HasHardware(facts)) return false;
-  if (facts.driverTableRead)
-    return facts.driverType == "serial" || facts.driverType == "pty:slave";
+  if (facts.driverTableRead) return facts.driverType == "serial" || facts.driverType == "pty:slave";
   return !(facts.inDeviceTree && facts.virtualDevice);
 }
 

@@ -16,11 +16,11 @@ namespace kivocom::probe {
 
 // One line of the kernel's tty driver table (/proc/tty/drivers).
 struct TtyDriver {
-  std::string name;        // driver name, such as "usbserial"
-  uint32_t major = 0;      // device major number
+  std::string name;         // driver name, such as "usbserial"
+  uint32_t major = 0;       // device major number
   uint32_t minorFirst = 0;  // first minor number it serves
   uint32_t minorLast = 0;   // last minor number it serves
-  std::string type;        // "serial", "pty:slave", "pty:master", "system", "console", ...
+  std::string type;         // "serial", "pty:slave", "pty:master", "system", "console", ...
 };
 
 // The drivers of a driver table text; malformed lines are skipped.
