@@ -196,7 +196,9 @@ TEST_F(IniFileTest, UnreadableAndReadOnlyFilesGivePermissionErrors) {
         return result + "=" + std::to_string(value);
       },
       /*unprivileged=*/true);
-  EXPECT_EQ(child.Finish(), "70 70 0=1");
+  const std::string result = child.Finish();
+  if (result == kCannotDropPrivileges) GTEST_SKIP() << result;
+  EXPECT_EQ(result, "70 70 0=1");
   EXPECT_EQ(ReadFileBytes(path), "[S]\nk=1\n");
 }
 

@@ -13,6 +13,8 @@ namespace kivocom {
 
 // The user and group that permission tests run as when the tests run as root.
 inline constexpr uid_t kUnprivilegedId = 65534;
+// What the child reports when it cannot become that user (as in a container without that id).
+inline constexpr const char* kCannotDropPrivileges = "child failed: cannot drop privileges";
 
 class ChildProcess {
  public:
@@ -33,7 +35,7 @@ class ChildProcess {
       try {
         if (unprivileged && geteuid() == 0 &&
             (setgroups(0, nullptr) != 0 || setgid(kUnprivilegedId) != 0 || setuid(kUnprivilegedId) != 0))
-          text = "child failed: cannot drop privileges";
+          text = kCannotDropPrivileges;
         else
           text = body();
       } catch (const std::exception& e) {

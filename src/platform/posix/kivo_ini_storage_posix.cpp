@@ -84,8 +84,11 @@ void CheckWritable(const std::string& path, const LoadedFile& file, const std::s
   if (file.text.find('\0') != std::string::npos)
     RaiseSaveError(kErrIniFileAccess, path, "it holds NUL bytes, so it is not a text settings file",
                    source);
-  if (faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0)
-    RaiseSaveError(SettingsFileErrorNumber(errno), path, "the file is read-only", source);
+  if (faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0) {
+    const int err = errno;
+    RaiseSaveError(SettingsFileErrorNumber(err), path,
+                   err == EROFS ? "it is on a read-only file system" : "the file is read-only", source);
+  }
 }
 
 // The new file, written beside the old one; removed again unless it was renamed into place.
