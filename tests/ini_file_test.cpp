@@ -239,7 +239,8 @@ TEST_F(IniFileTest, AWriterWaitsForTheFolderLockOnlySoLong) {
 }
 
 TEST_F(IniFileTest, TwoProcessesWritingOneFileLoseNoKeys) {
-  WriteFileBytes(path, "; shared by two programs\n");
+  // A long comment makes each read-modify-write take long enough for the two to overlap.
+  WriteFileBytes(path, "; shared by two programs" + std::string(256 << 10, '.') + "\n");
   constexpr int kWrites = 100;
   const auto writeKeys = [&](const std::string& section) {
     KivoINIFile writer;
@@ -248,7 +249,16 @@ TEST_F(IniFileTest, TwoProcessesWritingOneFileLoseNoKeys) {
     for (int i = 0; i < kWrites; ++i) writer.WriteLong("Key" + std::to_string(i), i, "");
     return std::string("done");
   };
-  ChildProcess child([&] { return writeKeys("Child"); });
+  int gate[2];  // both start writing at once
+  ASSERT_EQ(pipe(gate), 0);
+  ChildProcess child([&] {
+    char go = 0;
+    close(gate[1]);
+    return read(gate[0], &go, 1) == 1 ? writeKeys("Child") : "no start";
+  });
+  close(gate[0]);
+  ASSERT_EQ(write(gate[1], "g", 1), 1);
+  close(gate[1]);
   writeKeys("Parent");
   ASSERT_EQ(child.Finish(), "done");
 
