@@ -56,11 +56,11 @@ bool ParseLockedFile(std::string_view word, FileLock& lock) {
   const size_t first = word.find(':');
   const size_t second = word.find(':', first == std::string_view::npos ? first : first + 1);
   if (second == std::string_view::npos) return false;
-  const auto major = ToNumber<uint32_t>(word.substr(0, first), 16);
-  const auto minor = ToNumber<uint32_t>(word.substr(first + 1, second - first - 1), 16);
+  const auto fsMajor = ToNumber<uint32_t>(word.substr(0, first), 16);
+  const auto fsMinor = ToNumber<uint32_t>(word.substr(first + 1, second - first - 1), 16);
   const auto inode = ToNumber<uint64_t>(word.substr(second + 1));
-  if (!major || !minor || !inode) return false;
-  lock.fsMajor = *major, lock.fsMinor = *minor, lock.inode = *inode;
+  if (!fsMajor || !fsMinor || !inode) return false;
+  lock.fsMajor = *fsMajor, lock.fsMinor = *fsMinor, lock.inode = *inode;
   return true;
 }
 
@@ -90,20 +90,21 @@ std::vector<TtyDriver> ParseTtyDrivers(std::string_view text) {
   ForEachLine(text, [&](std::string_view line) {
     const auto words = Words(line);
     TtyDriver driver;
-    const auto major = words.size() == 5 ? ToNumber<uint32_t>(words[2]) : std::nullopt;
-    if (!major || !ParseMinorRange(words[3], driver.minorFirst, driver.minorLast)) return;
+    const auto number = words.size() == 5 ? ToNumber<uint32_t>(words[2]) : std::nullopt;
+    if (!number || !ParseMinorRange(words[3], driver.minorFirst, driver.minorLast)) return;
     driver.name = words[0];
-    driver.major = *major;
+    driver.major = *number;
     driver.type = words[4];
     drivers.push_back(std::move(driver));
   });
   return drivers;
 }
 
-const TtyDriver* FindTtyDriver(const std::vector<TtyDriver>& drivers, uint32_t major,
-                               uint32_t minor) {
+const TtyDriver* FindTtyDriver(const std::vector<TtyDriver>& drivers, uint32_t deviceMajor,
+                               uint32_t deviceMinor) {
   for (const TtyDriver& driver : drivers)
-    if (driver.major == major && minor >= driver.minorFirst && minor <= driver.minorLast)
+    if (driver.major == deviceMajor && deviceMinor >= driver.minorFirst &&
+        deviceMinor <= driver.minorLast)
       return &driver;
   return nullptr;
 }

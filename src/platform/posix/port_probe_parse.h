@@ -25,9 +25,9 @@ struct TtyDriver {
 
 // The drivers of a driver table text; malformed lines are skipped.
 std::vector<TtyDriver> ParseTtyDrivers(std::string_view text);
-// The driver serving device `major`:`minor`; nullptr when none does.
-const TtyDriver* FindTtyDriver(const std::vector<TtyDriver>& drivers, uint32_t major,
-                               uint32_t minor);
+// The driver serving device `deviceMajor`:`deviceMinor`; nullptr when none does.
+const TtyDriver* FindTtyDriver(const std::vector<TtyDriver>& drivers, uint32_t deviceMajor,
+                               uint32_t deviceMinor);
 
 // One lock held on a file, from the kernel's lock table (/proc/locks).
 struct FileLock {
