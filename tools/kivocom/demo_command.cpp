@@ -1,0 +1,190 @@
+// demo: the library at work on a simulated instrument started in this process: a query in each
+// controller style, an omega set frame, a query through a smart switch to two instruments, a
+// download with its progress bar, settings saved and read back, and the trace of the traffic.
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <memory>
+
+#include "commands.h"
+#include "exit_codes.h"
+#include "kivocom/comport.h"
+#include "kivocom/ini_file.h"
+#include "kivocom/port_devices.h"
+#include "kivocom/simulator.h"
+#include "kivocom/smart_switch.h"
+#include "port_options.h"
+#include "simulated_bench.h"
+#include "visible_text.h"
+
+namespace kivotool {
+namespace {
+
+using namespace kivocom;
+namespace fs = std::filesystem;
+
+constexpr int kDemoPort = 99;
+constexpr int kDemoReadings = 20;
+
+class Demo {
+ public:
+  Demo() : folder_(MakeFolder()) {
+    setenv("KIVOCOM_TRACE_DIR", folder_.c_str(), 1);
+    sim_.SetBaudRate(115200);
+    instrument_ = sim_.AddInstrument(DemoInstrument(CS_KIVO, "01", 0, kDemoReadings, false));
+    MapPortToDevice(kDemoPort, sim_.DevicePath());
+    port_.port(kDemoPort);
+    port_.MaxBaudRate(BAUD_921600);
+    port_.BaudRate(BAUD_115200);
+    port_.TimeOut(300);
+    port_.Retries(2);
+    port_.Debugging(true);
+  }
+  ~Demo() {
+    MapPortToDevice(kDemoPort, "");
+    std::error_code ignored;
+    fs::remove_all(folder_, ignored);
+  }
+
+  bool Run() {
+    std::cout << "kivocom demo: the library at work on a simulated instrument\n\n"
+              << "Simulated instrument on " << sim_.DevicePath() << ", mapped to COM" << kDemoPort << " at 115200 baud.\n";
+    const bool ok = QueryEachStyle() & SetFrame() & ThroughTheSwitch() & Download() & SettingsRoundTrip();
+    ShowTrace();
+    std::cout << "\n" << (ok ? "Every step gave the expected answer." : "A step did not give the expected answer.")
+              << "\n";
+    return ok;
+  }
+
+ private:
+  static std::string MakeFolder() {
+    std::string pattern = (fs::temp_directory_path() / "kivocom-demo-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) throw ToolFailure(kExitDemoFailed, "cannot make a temporary folder");
+    return pattern;
+  }
+
+  static bool Check(bool ok, const std::string& line) {
+    std::cout << "   " << line << (ok ? "   ok" : "   FAILED") << "\n";
+    return ok;
+  }
+
+  std::string Query(const std::string& cmd, const std::string& ssport = "", const std::string& address = "") {
+    ECOMError err = CE_NONE;
+    std::string reply = port_.ReadPort(err, cmd, ssport, address);
+    return err == CE_NONE ? reply : "(" + ResultName(err) + ") " + reply;
+  }
+
+  bool QueryEachStyle() {
+    std::cout << "\n1. A query in each controller style\n";
+    bool ok = true;
+    for (const auto& [name, style] : {std::pair{"kivo", CS_KIVO}, std::pair{"omega", CS_OMEGA},
+                                      std::pair{"azonix", CS_AZONIX}, std::pair{"xsys", CS_XSYS}}) {
+      sim_.ChangeInstrument(instrument_, [style = style](SimulatedInstrument& i) { i.style = style; });
+      port_.ControllerStyle(style);
+      sim_.ClearReceived();
+      const std::string reply = Query("PV", "", "01");
+      std::string note = "on the wire: " + Visible(sim_.Received());
+      if (style == CS_AZONIX) note += "; the reply ends in CR alone, so it completes at the 300 ms time-out";
+      ok &= Check(reply == DemoReading(0), std::string(name) + "\tPV -> " + reply + "   (" + note + ")");
+    }
+    return ok;
+  }
+
+  bool SetFrame() {
+    std::cout << "\n2. An omega set frame, with its block check\n";
+    sim_.ChangeInstrument(instrument_, [](SimulatedInstrument& i) { i.style = CS_OMEGA; });
+    port_.ControllerStyle(CS_OMEGA);
+    sim_.ClearReceived();
+    ECOMError err = CE_NONE;
+    port_.WritePort(err, "SP", "", "01", "100.0");
+    sim_.WaitForReceived("\x03", std::chrono::milliseconds(500));
+    bool ok = Check(err == CE_NONE, "send SP = 100.0   (on the wire: " + Visible(sim_.Received()) + ")");
+    const std::string reply = Query("SP", "", "01");
+    ok &= Check(reply == "100.0", "query SP -> " + reply + "   (the instrument kept the value)");
+    port_.ControllerStyle(CS_KIVO);
+    sim_.ChangeInstrument(instrument_, [](SimulatedInstrument& i) { i.style = CS_KIVO; });
+    return ok;
+  }
+
+  bool ThroughTheSwitch() {
+    std::cout << "\n3. A query routed through a bb4 smart switch to two instruments\n";
+    sim_.UseSmartSwitch(SSS_BB4PORT);
+    sim_.AddInstrument(DemoInstrument(CS_KIVO, "", 1, 0, false), "A");
+    sim_.AddInstrument(DemoInstrument(CS_KIVO, "", 2, 0, false), "B");
+    SetSwitchModel(port_, SSS_BB4PORT);
+    port_.UsesSmartSwitch(true);
+    bool ok = true;
+    for (int n : {1, 2}) {
+      const std::string name = SwitchPortName(SSS_BB4PORT, n);
+      sim_.ClearReceived();
+      const std::string reply = Query("PV", name);
+      ok &= Check(reply == DemoReading(n), "switch port " + name + ": PV -> " + reply + "   (on the wire: " +
+                                               Visible(sim_.Received()) + ")");
+    }
+    port_.UsesSmartSwitch(false);
+    sim_.RemoveSmartSwitch();
+    return ok;
+  }
+
+  bool Download() {
+    std::cout << "\n4. A download of " << kDemoReadings << " stored readings, with its progress bar\n" << std::flush;
+    port_.TimeOut(1000);
+    ECOMError err = CE_NONE;
+    const std::string data = port_.Download(false, err, "DL", "", "", kDemoReadings);
+    port_.TimeOut(300);
+    SimulatedInstrument stored = sim_.Instrument(instrument_);
+    const bool ok = err == CE_NONE && data == StoredReadingsStream(stored.download);
+    return Check(ok, std::to_string(data.size()) + " bytes, " + ResultName(err) + ", first reading " +
+                         Visible(data.substr(0, data.find('\n') + 1)));
+  }
+
+  bool SettingsRoundTrip() {
+    std::cout << "\n5. Settings saved to an INI file and read back\n";
+    const std::string file = folder_ + "/instrument.ini";
+    std::ofstream(file) << "; the client's own settings stay as they are\n[Client]\nOperator=Ada\n";
+    port_.UsesSmartSwitch(true);
+    std::shared_ptr<IniFile> ini;
+    port_.WriteToFile(ini, file, "COMPort");
+    CCOMPort loaded;
+    loaded.MaxBaudRate(BAUD_921600);
+    const bool read = loaded.ReadFromFile(ini, file, "COMPort");
+    const bool same = loaded.port() == port_.port() && loaded.BaudRate() == port_.BaudRate() &&
+                      loaded.ControllerStyle() == port_.ControllerStyle() &&
+                      loaded.UsesSmartSwitch() == port_.UsesSmartSwitch() && loaded.TimeOut() == port_.TimeOut() &&
+                      loaded.Retries() == port_.Retries();
+    port_.UsesSmartSwitch(false);
+    std::ifstream in(file);
+    const std::string content{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::cout << Indent(content, "   | ");
+    return Check(read && same && content.find("Operator=Ada") != std::string::npos,
+                 "read back into a new port: every stored property matches, the client's section kept");
+  }
+
+  void ShowTrace() {
+    std::cout << "\n6. The trace of the traffic (" << folder_ << "/dbgkcom.txt, shown with control characters named)\n";
+    std::ifstream in(folder_ + "/dbgkcom.txt", std::ios::binary);
+    const std::string trace{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::cout << Indent(VisibleLines(trace), "   ");
+  }
+
+  std::string folder_;
+  InstrumentSimulator sim_;
+  InstrumentSimulator::InstrumentId instrument_;
+  CCOMPort port_;
+};
+
+void RunDemo() {
+  Demo demo;
+  if (!demo.Run()) throw ToolFailure(kExitDemoFailed, "the demonstration did not give every expected answer");
+}
+
+}  // namespace
+
+void AddDemoCommand(CLI::App& app) {
+  app.add_subcommand("demo", "show the library at work on a built-in simulated instrument")->callback(RunDemo);
+}
+
+}  // namespace kivotool

@@ -1,0 +1,89 @@
+// query, send and switch-test: one exchange with an instrument, or the switch sweep.
+#include <iostream>
+#include <memory>
+
+#include "commands.h"
+#include "exit_codes.h"
+#include "kivocom/comport.h"
+#include "kivocom/error.h"
+#include "port_options.h"
+
+namespace kivotool {
+namespace {
+
+using namespace kivocom;
+
+void RunQuery(const PortOptions& options, const std::string& cmd) {
+  auto port = MakePort(options);
+  RequirePortReady(*port);
+  ECOMError err = CE_NONE;
+  const std::string reply = port->ReadPort(err, cmd, options.switchPort, options.address);
+  std::cout << reply << (options.raw ? "" : "\n") << std::flush;
+  switch (err) {
+    case CE_TIMEOUT:
+      throw ToolFailure(kExitTimeout, "no complete reply from " + ComName(port->port()) + " in " +
+                                          std::to_string(port->Retries()) + " attempt(s) of " +
+                                          std::to_string(port->TimeOut()) +
+                                          " ms; check the instrument, its address and --baud/--style");
+    case CE_INVALID_DATA:
+      throw ToolFailure(kExitInvalidData,
+                        "the reply holds characters above 128 (wrong --baud or --style?); --no-ascii-check accepts them");
+    case CE_ABORTED: throw ToolFailure(kExitAborted, "no port chosen");
+    case CE_NONE: break;
+  }
+}
+
+void RunSend(const PortOptions& options, const std::string& cmd, const std::string& setValue) {
+  auto port = MakePort(options);
+  RequirePortReady(*port);
+  ECOMError err = CE_NONE;
+  try {
+    port->WritePort(err, cmd, options.switchPort, options.address, setValue);
+  } catch (const Error& e) {
+    throw ToolFailure(kExitPortError, e.Description());
+  }
+  if (err != CE_NONE) throw ToolFailure(ExitFor(err), "no port chosen");
+}
+
+void RunSwitchTest(const PortOptions& options) {
+  if (options.switchModel.empty()) throw ToolFailure(kExitUsage, "switch-test needs --switch bb4|bb8|bt528");
+  auto port = MakePort(options);
+  RequirePortReady(*port);
+  try {
+    port->TestSmartSwitch();
+  } catch (const Error& e) {
+    throw ToolFailure(kExitPortError, e.Description());
+  }
+  std::cerr << "Swept the switch ports of " << ComName(port->port()) << ".\n";
+}
+
+}  // namespace
+
+void AddQueryCommand(CLI::App& app) {
+  auto options = std::make_shared<PortOptions>();
+  auto cmd = std::make_shared<std::string>();
+  CLI::App* query = app.add_subcommand("query", "send a command and print the instrument's reply");
+  query->add_option("CMD", *cmd, "the instrument command")->required();
+  AddPortOptions(*query, *options);
+  query->callback([options, cmd] { RunQuery(*options, *cmd); });
+}
+
+void AddSendCommand(CLI::App& app) {
+  auto options = std::make_shared<PortOptions>();
+  auto cmd = std::make_shared<std::string>();
+  auto setValue = std::make_shared<std::string>();
+  CLI::App* send = app.add_subcommand("send", "send a command that has no reply");
+  send->add_option("CMD", *cmd, "the instrument command")->required();
+  send->add_option("--set", *setValue, "value of an omega set command (sends a set frame with its block check)");
+  AddPortOptions(*send, *options);
+  send->callback([options, cmd, setValue] { RunSend(*options, *cmd, *setValue); });
+}
+
+void AddSwitchTestCommand(CLI::App& app) {
+  auto options = std::make_shared<PortOptions>();
+  CLI::App* sweep = app.add_subcommand("switch-test", "step a smart switch through all its ports, 200 ms each");
+  AddPortOptions(*sweep, *options);
+  sweep->callback([options] { RunSwitchTest(*options); });
+}
+
+}  // namespace kivotool

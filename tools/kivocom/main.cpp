@@ -1,0 +1,67 @@
+// kivocom: talk to serial instruments from a terminal, or try it all on a simulated instrument.
+#include <CLI/CLI.hpp>
+
+#include <iostream>
+#include <memory>
+
+#include "commands.h"
+#include "exit_codes.h"
+#include "kivocom/error.h"
+#include "tool_messages.h"
+
+namespace kivotool {
+
+ToolMessages& Messages() {
+  static const auto messages = std::make_shared<ToolMessages>();
+  return *messages;
+}
+
+namespace {
+
+constexpr const char* kExitCodesHelp =
+    "Exit status: 0 success, 1 time-out (no reply), 2 invalid data (characters above 128),\n"
+    "3 aborted (no port chosen, or download cancelled), 4 port error (missing, in use, cannot open),\n"
+    "5 settings file error, 6 demonstration step failed, 64 usage error.";
+
+int Run(int argc, char** argv) {
+  CLI::App app{"kivocom: talk to laboratory instruments over RS-232 serial lines", "kivocom"};
+  app.footer(kExitCodesHelp);
+  app.require_subcommand(1);
+  AddDemoCommand(app);
+  AddPortsCommand(app);
+  AddQueryCommand(app);
+  AddSendCommand(app);
+  AddDownloadCommand(app);
+  AddSwitchTestCommand(app);
+  AddSettingsCommands(app);
+  AddSimulateCommand(app);
+  for (CLI::App* command : app.get_subcommands({})) command->footer(kExitCodesHelp);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    app.exit(e);
+    return kExitUsage;
+  }
+  return kExitOk;
+}
+
+}  // namespace
+}  // namespace kivotool
+
+int main(int argc, char** argv) {
+  using namespace kivotool;
+  kivocom::InstallThreadUserMessages(std::shared_ptr<kivocom::UserMessages>(&Messages(), [](auto*) {}));
+  try {
+    return Run(argc, argv);
+  } catch (const ToolFailure& failure) {
+    std::cerr << "kivocom: " << failure.what() << "\n";
+    return failure.code;
+  } catch (const kivocom::Error& e) {
+    std::cerr << "kivocom: " << e.Description() << " (" << e.Source() << ")\n";
+    return kExitPortError;
+  }
+}

@@ -1,0 +1,131 @@
+#include "port_options.h"
+
+#include <stdlib.h>
+
+
+#include "exit_codes.h"
+#include "kivocom/error.h"
+#include "kivocom/kivo_ini_file.h"
+#include "kivocom/port_devices.h"
+#include "kivocom/port_probe.h"
+#include "kivocom/serial_control.h"
+#include "kivocom/smart_switch.h"
+#include "memory_ini_file.h"
+#include "simulated_bench.h"
+
+namespace kivotool {
+namespace {
+
+using namespace kivocom;
+
+constexpr const char* kToolSection = "kivocom";
+
+EBaudRate BaudIndex(const CCOMPort& port, int baud) {
+  for (int32_t i = BAUD_150; i <= BAUD_921600; ++i)
+    if (port.BaudRateName(i) == std::to_string(baud)) return static_cast<EBaudRate>(i);
+  throw ToolFailure(kExitUsage, std::to_string(baud) + " baud is not a rate ports take (150 to 921600)");
+}
+
+void LoadSettings(CCOMPort& port, const std::string& spec) {
+  const auto colon = spec.rfind(':');
+  const std::string file = colon == std::string::npos ? spec : spec.substr(0, colon);
+  const std::string section = colon == std::string::npos ? "COMPort" : spec.substr(colon + 1);
+  std::shared_ptr<IniFile> ini;
+  if (!port.ReadFromFile(ini, file, section))
+    throw ToolFailure(kExitSettingsError, "could not read port settings from section [" + section + "] of " + file);
+}
+
+}  // namespace
+
+std::string ComName(int32_t port) { return "COM" + std::to_string(port); }
+
+void SetSwitchModel(CCOMPort& port, ESmartSwitchStyle model) {
+  std::shared_ptr<IniFile> memory = std::make_shared<MemoryIniFile>();
+  port.WriteToFile(memory, "", kToolSection);
+  CSmartSwitch modelSwitch;
+  modelSwitch.Style(model);
+  modelSwitch.WriteToFile(memory, "", std::string(kToolSection) + " - SmartSwitch");
+  const bool debugging = port.Debugging();
+  port.ReadFromFile(memory, "", kToolSection);
+  port.Debugging(debugging);
+}
+
+void AddPortOptions(CLI::App& command, PortOptions& o) {
+  command.add_option("--port,-p", o.port, "COM number of the instrument's port")->check(CLI::Range(1, 256));
+  command.add_option("--device,-d", o.device, "device path to use as the port (mapped to --port, or COM1)");
+  command.add_option("--baud,-b", o.baud, "line speed in baud (150 ... 921600)");
+  command.add_option("--style", o.style, "controller style")->check(CLI::IsMember({"kivo", "omega", "azonix", "xsys"}));
+  command.add_option("--address,-a", o.address, "instrument address (omega style)");
+  command.add_option("--switch", o.switchModel, "smart switch model in front of the instruments")
+      ->check(CLI::IsMember({"bb4", "bb8", "bt528"}));
+  command.add_option("--switch-port", o.switchPort, "switch port of the instrument (A-H, or 1-8 for bt528)");
+  command.add_option("--timeout", o.timeout, "milliseconds to wait for a reply in each attempt")
+      ->check(CLI::NonNegativeNumber);
+  command.add_option("--retries", o.retries, "transmissions of the command in all")->check(CLI::Range(1, 32767));
+  command.add_flag("--raw", o.raw, "keep line ends in the reply");
+  command.add_flag("--no-ascii-check", o.noAsciiCheck, "accept reply characters above 128");
+  command.add_option("--trace", o.trace, "trace the traffic to dbgkcom.txt in DIR (default: current folder)")
+      ->expected(0, 1)
+      ->default_str("");
+  command.add_option("--settings", o.settings, "load a saved port from FILE[:SECTION] (default section COMPort)");
+}
+
+std::unique_ptr<CCOMPort> MakePort(const PortOptions& o) {
+  auto port = std::make_unique<CCOMPort>();
+  port->MinBaudRate(BAUD_150);
+  port->MaxBaudRate(BAUD_921600);
+  if (!o.settings.empty()) LoadSettings(*port, o.settings);
+  if (!o.device.empty()) {
+    const int number = o.port ? o.port : (port->port() > 0 ? port->port() : 1);
+    MapPortToDevice(number, o.device);
+    port->port(number);
+  } else if (o.port) {
+    port->port(o.port);
+  }
+  if (o.baud) port->BaudRate(BaudIndex(*port, o.baud));
+  if (!o.style.empty()) port->ControllerStyle(StyleByName(o.style));
+  if (!o.switchModel.empty()) {
+    SetSwitchModel(*port, SwitchModelByName(o.switchModel));
+    port->UsesSmartSwitch(true);
+  }
+  if (o.timeout >= 0) port->TimeOut(o.timeout);
+  if (o.retries > 0) port->Retries(static_cast<int16_t>(o.retries));
+  if (o.raw) port->StripCRLF(false);
+  if (o.noAsciiCheck) port->CheckNonAscii(false);
+  if (o.trace) {
+    setenv("KIVOCOM_TRACE_DIR", o.trace->empty() ? "." : o.trace->c_str(), 1);
+    port->Debugging(true);
+  }
+  return port;
+}
+
+void RequirePortReady(CCOMPort& port) {
+  const int32_t number = port.port();
+  if (number < 1)
+    throw ToolFailure(kExitUsage, "no port chosen: give --port N or --device PATH (`kivocom ports` lists the ports)");
+  const std::string name = ComName(number) + " (" + PortDevicePath(number) + ")";
+  switch (IsCOMPortAvailable(number)) {
+    case kPortNotFound:
+      throw ToolFailure(kExitPortError, ComName(number) + " is " + PortDevicePath(number) +
+                                            ", which has no device behind it; `kivocom ports` lists the ports");
+    case kPortInUse:
+      throw ToolFailure(kExitPortError,
+                        name + " is held by another program or not open to you; `kivocom ports` shows which");
+  }
+  try {
+    port.OpenPort();
+    port.ClosePort();
+  } catch (const Error&) {
+    // The port object reports only that it could not open; the line itself says why.
+    SerialControl& line = port.COMControl();
+    try {
+      line.PortOpen(true);
+      line.PortOpen(false);
+    } catch (const Error& cause) {
+      throw ToolFailure(kExitPortError, "cannot open " + name + ": " + cause.Description());
+    }
+    throw ToolFailure(kExitPortError, "cannot open " + name);
+  }
+}
+
+}  // namespace kivotool

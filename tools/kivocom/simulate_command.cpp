@@ -1,0 +1,82 @@
+// simulate: a simulated instrument (or several behind a smart switch) on a pseudo-terminal, until
+// Ctrl-C.
+#include <csignal>
+#include <iostream>
+#include <map>
+#include <memory>
+
+#include "commands.h"
+#include "exit_codes.h"
+#include "kivocom/simulator.h"
+#include "simulated_bench.h"
+
+namespace kivotool {
+namespace {
+
+using namespace kivocom;
+
+struct SimulateOptions {
+  std::string style = "kivo";
+  std::string address = "01";
+  std::string switchModel;
+  int instruments = 2;
+  int readings = 20;
+  bool binary = false;
+  int baud = 9600;
+};
+
+int WaitForInterrupt() {
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  int received = 0;
+  sigwait(&signals, &received);
+  return received;
+}
+
+void RunSimulate(const SimulateOptions& o) {
+  // Blocked before the simulator's thread starts, so that only sigwait receives Ctrl-C.
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+  InstrumentSimulator sim;
+  sim.SetBaudRate(o.baud);
+  const EControllerStyle style = StyleByName(o.style);
+  if (o.switchModel.empty()) {
+    sim.AddInstrument(DemoInstrument(style, o.address, 0, o.readings, o.binary));
+  } else {
+    const ESmartSwitchStyle model = SwitchModelByName(o.switchModel);
+    sim.UseSmartSwitch(model);
+    for (int i = 1; i <= o.instruments; ++i)
+      sim.AddInstrument(DemoInstrument(style, o.address, i, o.readings, o.binary), SwitchPortName(model, i));
+  }
+  std::cout << DescribeSimulator(sim, o.style, o.address, o.switchModel, o.instruments) << std::flush;
+  WaitForInterrupt();
+  std::cerr << "Stopped the simulator.\n";
+}
+
+}  // namespace
+
+void AddSimulateCommand(CLI::App& app) {
+  auto o = std::make_shared<SimulateOptions>();
+  CLI::App* simulate = app.add_subcommand("simulate", "run a simulated instrument on a pseudo-terminal until Ctrl-C");
+  simulate->add_option("--style", o->style, "controller style of the instruments")
+      ->check(CLI::IsMember({"kivo", "omega", "azonix", "xsys"}));
+  simulate->add_option("--address,-a", o->address, "instrument address (omega style; default 01)");
+  simulate->add_option("--switch", o->switchModel, "put the instruments behind a smart switch of this model")
+      ->check(CLI::IsMember({"bb4", "bb8", "bt528"}));
+  simulate->add_option("--instruments", o->instruments, "instruments behind the switch (default 2)")
+      ->check(CLI::Range(1, 8));
+  simulate->add_option("--readings,-n", o->readings, "readings stored for download (command DL; default 20)")
+      ->check(CLI::NonNegativeNumber);
+  simulate->add_flag("--binary", o->binary, "store binary records instead of text readings");
+  simulate->add_option("--baud,-b", o->baud, "line speed the replies are paced at (default 9600)")
+      ->check(CLI::PositiveNumber);
+  simulate->callback([o] { RunSimulate(*o); });
+}
+
+}  // namespace kivotool

@@ -1,0 +1,29 @@
+// The simulated instruments the simulate and demo commands set up, and how to describe them.
+#pragma once
+
+#include <string>
+
+#include "kivocom/enums.h"
+#include "kivocom/simulator.h"
+
+namespace kivotool {
+
+// The style named kivo, omega, azonix or xsys.
+kivocom::EControllerStyle StyleByName(const std::string& name);
+// The smart switch model named bb4, bb8 or bt528.
+kivocom::ESmartSwitchStyle SwitchModelByName(const std::string& name);
+// The name of switch port `n` (1-based) of `model`: A, B, ... or 1, 2, ...
+std::string SwitchPortName(kivocom::ESmartSwitchStyle model, int n);
+
+// Instrument number `n` (0 for a lone one): answers "PV" with a reading of its own, "ID" with its
+// name, and streams `readings` stored readings on "DL".
+kivocom::SimulatedInstrument DemoInstrument(kivocom::EControllerStyle style, const std::string& address, int n,
+                                            int readings, bool binary);
+// The reading instrument `n` answers to "PV".
+std::string DemoReading(int n);
+
+// What `kivocom simulate` prints: the device, how to map it, and commands to try.
+std::string DescribeSimulator(const kivocom::InstrumentSimulator& sim, const std::string& style,
+                              const std::string& address, const std::string& switchModel, int instruments);
+
+}  // namespace kivotool
