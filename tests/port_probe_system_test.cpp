@@ -217,14 +217,12 @@ TEST_F(PortProbeSystemTest, WithoutALockTableTheDeviceIsOpenedAsALastResort) {
 // device: it exists everywhere, and the prepared driver table says a serial driver serves it.
 class PreparedSystemTest : public PortProbeSystemTest {
  protected:
-  PreparedSystemTest() {
+  void SetUp() override {
     char folder[] = "/tmp/kivocom-probe-XXXXXX";
     root_ = mkdtemp(folder);
-    struct stat st{};
-    stat("/dev/tty", &st);
-    node = st;
-    Write("proc/tty/drivers", "fake /dev/tty " + std::to_string(major(st.st_rdev)) + " " +
-                                  std::to_string(minor(st.st_rdev)) + " serial\n");
+    ASSERT_EQ(stat("/dev/tty", &node), 0);
+    Write("proc/tty/drivers", "fake /dev/tty " + std::to_string(major(node.st_rdev)) + " " +
+                                  std::to_string(minor(node.st_rdev)) + " serial\n");
     Write("proc/locks", "");
     fs::create_directories(root_ / "lock");
     MapPortToDevice(kOtherPort, "/dev/tty");
