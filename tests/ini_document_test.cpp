@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <ostream>
 #include <string>
 
 #include "platform/kivo_ini_document.h"
@@ -19,6 +20,7 @@ struct FindRow {
   const char* key;
   std::optional<std::string> expected;
 };
+void PrintTo(const FindRow& row, std::ostream* os) { *os << '"' << row.name << '"'; }
 
 class FindIniValueTest : public ::testing::TestWithParam<FindRow> {};
 
@@ -62,6 +64,7 @@ struct SetRow {
   const char* value;
   std::string after;
 };
+void PrintTo(const SetRow& row, std::ostream* os) { *os << '"' << row.name << '"'; }
 
 class SetIniValueTest : public ::testing::TestWithParam<SetRow> {};
 
@@ -104,6 +107,7 @@ struct NameRow {
   std::string text;
   bool usable;
 };
+void PrintTo(const NameRow& row, std::ostream* os) { *os << '"' << row.name << '"'; }
 
 class SectionNameTest : public ::testing::TestWithParam<NameRow> {};
 TEST_P(SectionNameTest, Checked) { EXPECT_EQ(IniSectionProblem(GetParam().text).empty(), GetParam().usable); }

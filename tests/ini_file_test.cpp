@@ -78,6 +78,12 @@ TEST_F(IniFileTest, MissingFileOrFolderReadsAsEmptyAndLeavesTheValue) {
   EXPECT_FALSE(elsewhere.ReadInteger("Port", value));
   EXPECT_EQ(value, 42);
   EXPECT_EQ(FolderListing(scratch.Folder()), "") << "reading creates nothing";
+
+  std::string description;
+  EXPECT_EQ(ErrorNumberOf([&] { elsewhere.WriteInteger("Port", 3, ""); }, &description), kErrIniPathNotFound);
+  EXPECT_EQ(description, "Cannot save settings file \"" + scratch.Path("no-such-folder/settings.ini") +
+                             "\": No such file or directory; the file was not changed.");
+  EXPECT_EQ(FolderListing(scratch.Folder()), "");
 }
 
 TEST_F(IniFileTest, ValuesThatAreNotValidNumbersOfTheTypeReadAsNotFound) {

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <ostream>
 
 #include "platform/kivo_ini_values.h"
 
@@ -13,6 +14,7 @@ struct BooleanRow {
   const char* text;
   std::optional<bool> expected;
 };
+void PrintTo(const BooleanRow& row, std::ostream* os) { *os << '"' << row.text << '"'; }
 
 class ParseIniBooleanTest : public ::testing::TestWithParam<BooleanRow> {};
 
@@ -34,6 +36,7 @@ struct IntegerRow {
   const char* text;
   std::optional<int64_t> expected;  // as a 16-bit integer
 };
+void PrintTo(const IntegerRow& row, std::ostream* os) { *os << '"' << row.text << '"'; }
 
 class ParseIniIntegerTest : public ::testing::TestWithParam<IntegerRow> {};
 

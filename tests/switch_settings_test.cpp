@@ -2,6 +2,8 @@
 // assigns (also for missing keys), the messages, and who keeps the component.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "kivocom/kivocom.h"
 #include "kivocom/kivo_ini_file.h"
 #include "support/settings_fixture.h"
@@ -28,6 +30,7 @@ struct ReadRow {
   int32_t style;
   bool result;
 };
+void PrintTo(const ReadRow& row, std::ostream* os) { *os << '"' << row.name << '"'; }
 
 class SwitchReadTest : public SwitchSettingsTest, public ::testing::WithParamInterface<ReadRow> {};
 
