@@ -162,16 +162,6 @@ TEST_F(PortSettingsTest, MissingKeyStillCallsItsSetterWithThePreviousKeysValue) 
   EXPECT_EQ(port.port(), 0) << "0 when ControllerStyle was missing too and BaudRate read 0";
 }
 
-TEST_F(PortSettingsTest, StoredVersionIsNotCompared) {
-  AdmitEveryRate(port);
-  port.WriteToFile(none, path);
-  auto ini = Component(path);
-  ini->Section("COMPort");
-  ini->WriteString("Version", "0.3");
-  EXPECT_TRUE(port.ReadFromFile(none, path));
-  EXPECT_TRUE(messages->boxes.empty());
-}
-
 TEST_F(PortSettingsTest, FailureMidWriteKeepsTheKeysBeforeItAndShowsTheError) {
   auto failing = std::make_shared<FailingIniFile>("Retries");
   failing->FileName(path);
@@ -193,17 +183,6 @@ TEST_F(PortSettingsTest, PortNumberOutsideSixteenBitsIsAWriteFailure) {
   EXPECT_EQ(Prompt(),
             "An error occurred while attempting to write settings.\r\rError: 6 - Overflow: 70000 does not fit "
             "a 16-bit integer.\r(CCOMPort - WriteToFile)");
-  EXPECT_EQ(none, nullptr);
-}
-
-TEST_F(PortSettingsTest, NoFileNameIsAnErrorNotASilentDefault) {
-  port.WriteToFile(none);
-  EXPECT_FALSE(port.ReadFromFile(none));
-  ASSERT_EQ(messages->boxes.size(), 2u);
-  EXPECT_EQ(Prompt(0),
-            "An error occurred while attempting to write settings.\r\rError: 52 - No settings file name was "
-            "given.\r(KivoINIFile - FileName)");
-  EXPECT_EQ(Prompt(1).substr(0, 52), "An error occurred while attempting to read settings.");
   EXPECT_EQ(none, nullptr);
 }
 

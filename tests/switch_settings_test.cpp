@@ -89,14 +89,5 @@ TEST_F(SwitchSettingsTest, FailuresShowTheErrorBoxWithTheComponentsError) {
   EXPECT_EQ(none, nullptr);
 }
 
-TEST_F(SwitchSettingsTest, ModelOutsideSixteenBitsFailsAfterTheKeysBeforeIt) {
-  sw.Style(static_cast<ESmartSwitchStyle>(70000));
-  sw.WriteToFile(none, path);
-  EXPECT_EQ(ReadFileBytes(path), "[SmartSwitch]\nVersion=1.0\nNumPorts=8\n");
-  EXPECT_EQ(Prompt(),
-            "An error occurred while attempting to write settings.\r\rError: 6 - Overflow: 70000 does not fit "
-            "a 16-bit integer.\r(CSmartSwitch - WriteToFile)");
-}
-
 }  // namespace
 }  // namespace kivocom

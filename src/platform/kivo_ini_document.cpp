@@ -108,6 +108,33 @@ std::string ProblemWithCharacters(std::string_view text, std::string_view forbid
   return {};
 }
 
+// Where a value for `key` in `section` goes: the entry to change, or else after the last header,
+// entry or other line of the first section of that name, or else at the end of the text.
+struct EntryPlace {
+  std::optional<IniLine> existing;
+  std::optional<IniLine> lastOfSection;
+  bool lastLineBlank = true;  // whether the text ends with a blank line (or is empty)
+};
+
+EntryPlace FindEntryPlace(std::string_view text, std::string_view section, std::string_view key) {
+  EntryPlace place;
+  bool inSection = false, inFirstSection = false;
+  ForEachLine(text, [&](const IniLine& line) {
+    if (line.kind == LineKind::Header) {
+      inSection = SameName(line.name, section);
+      inFirstSection = inSection && !place.lastOfSection;
+    } else if (line.kind == LineKind::Entry && inSection && SameName(line.name, key)) {
+      place.existing = line;
+      return true;
+    }
+    if (inFirstSection && line.kind != LineKind::Blank && line.kind != LineKind::Comment)
+      place.lastOfSection = line;
+    place.lastLineBlank = line.kind == LineKind::Blank;
+    return false;
+  });
+  return place;
+}
+
 // Characters that would break the line structure, or end the name early, if written.
 constexpr std::string_view kSectionForbidden{"]\r\n\0", 4};
 constexpr std::string_view kKeyForbidden{"=\r\n\0", 4};
@@ -141,34 +168,17 @@ std::string SetIniValue(std::string_view text, std::string_view section, std::st
   section = TrimIniBlanks(section);
   key = TrimIniBlanks(key);
   value = TrimIniBlanks(value);
-  std::optional<IniLine> existing;  // the entry to change
-  std::optional<IniLine> lastOfSection;  // the last header, entry or other line of the first section
-  bool inSection = false, inFirstSection = false, lastLineBlank = true;
-  ForEachLine(text, [&](const IniLine& line) {
-    if (line.kind == LineKind::Header) {
-      inSection = SameName(line.name, section);
-      inFirstSection = inSection && !lastOfSection;
-    } else if (line.kind == LineKind::Entry && inSection && SameName(line.name, key)) {
-      existing = line;
-      return true;
-    }
-    if (inFirstSection && line.kind != LineKind::Blank && line.kind != LineKind::Comment)
-      lastOfSection = line;
-    lastLineBlank = line.kind == LineKind::Blank;
-    return false;
-  });
-
-  if (existing)
-    return Joined({text.substr(0, existing->valueBegin), value, text.substr(existing->valueEnd)});
+  const EntryPlace place = FindEntryPlace(text, section, key);
+  if (place.existing)
+    return Joined({text.substr(0, place.existing->valueBegin), value, text.substr(place.existing->valueEnd)});
   const std::string_view eol = LineEndOf(text);
-  if (lastOfSection) {
-    const std::size_t at = lastOfSection->next;
-    if (lastOfSection->next > lastOfSection->end)
-      return Joined({text.substr(0, at), key, "=", value, eol, text.substr(at)});
+  if (const auto& last = place.lastOfSection) {
+    if (last->next > last->end)
+      return Joined({text.substr(0, last->next), key, "=", value, eol, text.substr(last->next)});
     return Joined({text, eol, key, "=", value});
   }
   const std::string_view finishLastLine = (text.empty() || text.back() == '\n') ? "" : eol;
-  const std::string_view separator = lastLineBlank ? "" : eol;
+  const std::string_view separator = place.lastLineBlank ? "" : eol;
   return Joined({text, finishLastLine, separator, "[", section, "]", eol, key, "=", value, eol});
 }
 
