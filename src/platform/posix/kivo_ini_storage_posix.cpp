@@ -6,7 +6,6 @@
 
 #include <atomic>
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <memory>
 
@@ -25,7 +24,7 @@ struct LoadedFile {
   struct stat info {};
 };
 
-const std::string kTooLarge = "it is larger than 64 MiB, too large for a settings file";
+constexpr const char* kTooLarge = "it is larger than 64 MiB, too large for a settings file";
 
 std::string ReadAll(int fd, const std::string& path, const std::string& source) {
   std::string text;
