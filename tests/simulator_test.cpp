@@ -202,6 +202,17 @@ TEST_F(SimulatorTest, OmegaRejectsBadCheckAndIgnoresOtherAddresses) {
   EXPECT_EQ(line.ReadLine(), "50.0\r\n");
 }
 
+TEST_F(SimulatorTest, OmegaSetWithoutAcknowledgementStoresSilently) {
+  SimulatedInstrument instrument = Instrument(CS_OMEGA, {}, "01");
+  instrument.setAcknowledgement.reset();
+  const auto id = sim.AddInstrument(instrument);
+  RawLine line(sim.DevicePath());
+
+  line.Send("\x04" "0011\x02SL100.0\x03\x33");
+  EXPECT_EQ(line.ReadFor(kSilence), "");
+  EXPECT_EQ(sim.Instrument(id).replies.at("SL"), "100.0");
+}
+
 // A block check that is itself CR belongs to the frame: "SP49" ETX has the check 0x0D.
 TEST_F(SimulatorTest, OmegaBlockCheckEqualToCarriageReturnIsTakenAsTheCheck) {
   const auto id = sim.AddInstrument(Instrument(CS_OMEGA, {}, "01"));
@@ -322,7 +333,7 @@ TEST_P(DownloadStreamTest, StoredReadingsStreamOnTheDownloadCommand) {
   EXPECT_EQ(Hex(line.ReadBytes(expected.size())), Hex(expected));
   EXPECT_EQ(line.ReadFor(kSilence), "");
   if (GetParam().perPiece == 2) {
-    const std::size_t firstPieceEnd = (GetParam().binary ? 4 : 0) + 2 * (GetParam().binary ? 10 : 10);
+    const std::size_t firstPieceEnd = (GetParam().binary ? 4 : 0) + 2 * 10;  // header, two readings
     EXPECT_GE(MsBetween(line.arrivals[firstPieceEnd - 1], line.arrivals[firstPieceEnd]), 30.0);
   }
 }

@@ -10,14 +10,23 @@
 // CS_OMEGA instruments take only frames that start with EOT and their own doubled address: a poll
 // frame (EOT, address, command, ENQ) is answered like any command; a set frame (EOT, address, STX,
 // command, value, ETX, block check) with a good check stores the value as the command's reply and
-// is answered with ACK; a set frame with a bad or missing check, or a frame of any other shape, is
-// answered with NAK and changes nothing. Frames for other addresses, and text that is no frame,
-// go unanswered.
+// is answered with `setAcknowledgement` (ACK); a set frame with a bad or missing check, or a frame
+// of any other shape, is answered with NAK and changes nothing. Frames for other addresses, and
+// text that is no frame, go unanswered. The value starts after the longest command in the reply
+// table that begins the frame, else after the frame's leading letters ("SL100.0": "SL", "100.0").
+//
+// WritePort never reads the answer to a set frame: an acknowledgement that arrives after its last
+// clearing of the receive buffer is read by the next exchange, as with a real instrument. Programs
+// that set and then poll at once can leave `setAcknowledgement` empty.
 //
 // What they answer: the reply table's text for the command, or `defaultReply` ("+0023.45") for a
 // command that is not in the table, followed by the line end (CR LF; CR alone for CS_AZONIX). The
 // download command instead streams the stored readings. A reply text may hold anything: inner
 // line ends give multi-line replies, and bytes above 127 go out as they are.
+//
+// The line: the slave may be opened and closed for every exchange; the simulator keeps it
+// openable until it is unplugged or destroyed. Answers sent while no program holds the slave open
+// wait in the pseudo-terminal until the next opening clears its buffers.
 #pragma once
 
 #include <chrono>
@@ -80,6 +89,8 @@ struct SimulatedInstrument {
   std::map<std::string, std::string> replies;
   // Answer to a command missing from `replies`; no value leaves such commands unanswered.
   std::optional<std::string> defaultReply = std::string("+0023.45");
+  // CS_OMEGA only: answer to a set frame with a good check; no value leaves sets unanswered.
+  std::optional<std::string> setAcknowledgement = std::string(1, '\x06');
   // What ends every answer; no value means the style's own: CR alone for CS_AZONIX, else CR LF.
   std::optional<std::string> lineEnd;
   // Delay, pacing, pieces, silence and unplugging of its answers.

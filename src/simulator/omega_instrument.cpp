@@ -36,7 +36,8 @@ std::optional<Transmission> AnswerOmegaFrame(SimulatedInstrument& instrument, co
       return AnswerPlainCommand(instrument, frame->body);
     case OmegaFrame::Kind::Set:
       StoreSetValue(instrument, frame->body);
-      return ReplyWithLineEnd(instrument, std::string(1, ctl::kAck));
+      if (!instrument.setAcknowledgement) return std::nullopt;
+      return ReplyWithLineEnd(instrument, *instrument.setAcknowledgement);
     case OmegaFrame::Kind::BadCheck:
     case OmegaFrame::Kind::Malformed:
       break;
