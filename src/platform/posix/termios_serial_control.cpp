@@ -1,9 +1,185 @@
-// Placeholder until the termios line lands: the platform control cannot be created yet.
+// The termios serial line: the members of the serial control, each checking the line's state
+// and handing the work to the device or the pump.
+#include "platform/posix/termios_serial_control.h"
+
+#include <sys/ioctl.h>
+
+#include <algorithm>
+#include <limits>
+#include <system_error>
+
 #include "kivocom/error.h"
-#include "kivocom/serial_control.h"
+#include "kivocom/port_devices.h"
+#include "platform/posix/termios_errors.h"
+#include "platform/posix/termios_framing.h"
 
 namespace kivocom {
-std::shared_ptr<SerialControl> CreatePlatformSerialControl() {
-  throw Error(kErrDeviceNotOpen, "SerialControl - Create", "No serial line on this platform yet.");
+namespace {
+
+// Closing waits for unsent bytes at most twice their time on the wire and this much more.
+constexpr auto kCloseDrainMargin = std::chrono::milliseconds(100);
+
+std::string Source(const char* member) { return std::string("SerialControl - ") + member; }
+
+int32_t AsCount(std::size_t count) {
+  return static_cast<int32_t>(std::min<std::size_t>(count, std::numeric_limits<int32_t>::max()));
 }
+
+LinePump::Deadline DeadlineAfter(int64_t timeoutMs) {
+  return std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max<int64_t>(timeoutMs, 0));
+}
+
+void RequireZero(int32_t count, const char* member) {
+  if (count != 0)
+    throw Error(kErrInvalidPropertyValue, Source(member),
+                "Invalid property value " + std::to_string(count) + ": only 0 (discard) can be assigned.");
+}
+
+}  // namespace
+
+TermiosSerialControl::OpenLine::OpenLine(int32_t port, const std::string& path, const LineSettings& settings,
+                                         const std::string& text, const std::string& source)
+    : device(port, path, settings, text, source), pump(device.Fd()) {}
+
+TermiosSerialControl::TermiosSerialControl() = default;
+
+TermiosSerialControl::~TermiosSerialControl() { Close(); }
+
+bool TermiosSerialControl::PortOpen() {
+  NoticeLoss();
+  return line_ != nullptr;
+}
+
+void TermiosSerialControl::PortOpen(bool open) {
+  NoticeLoss();
+  if (open && line_)
+    throw Error(kErrPortAlreadyOpen, Source("PortOpen"), PortText() + " is already open.");
+  lossDescription_.clear();
+  if (open)
+    Open();
+  else
+    Close();
+}
+
+int32_t TermiosSerialControl::CommPort() { return commPort_; }
+
+void TermiosSerialControl::CommPort(int32_t port) {
+  NoticeLoss();
+  if (line_)
+    throw Error(kErrPortAlreadyOpen, Source("CommPort"),
+                "The port number cannot change while " + PortText() + " is open; close it first.");
+  if (port < 1)
+    throw Error(kErrInvalidPortNumber, Source("CommPort"),
+                "Invalid port number " + std::to_string(port) + ": ports are numbered from 1.");
+  commPort_ = port;
+}
+
+std::string TermiosSerialControl::Settings() { return settingsText_; }
+
+void TermiosSerialControl::Settings(const std::string& settings) {
+  const std::string source = Source("Settings");
+  const LineSettings parsed = ParseLineSettings(settings, source);
+  CheckSystemCanUse(parsed, settings, source);
+  NoticeLoss();
+  if (line_) line_->device.ApplySettings(parsed, settings, source);
+  settings_ = parsed;
+  settingsText_ = settings;
+}
+
+void TermiosSerialControl::Output(const std::string& data) {
+  Line("Output").pump.Send(data);
+  RaiseIfLost("Output");
+}
+
+int32_t TermiosSerialControl::OutBufferCount() { return AsCount(Line("OutBufferCount").pump.PendingOutput()); }
+
+void TermiosSerialControl::OutBufferCount(int32_t count) {
+  OpenLine& line = Line("OutBufferCount");
+  RequireZero(count, "OutBufferCount");
+  line.pump.DiscardOutput();
+}
+
+int32_t TermiosSerialControl::InBufferCount() { return AsCount(Line("InBufferCount").pump.PendingInput()); }
+
+void TermiosSerialControl::InBufferCount(int32_t count) {
+  OpenLine& line = Line("InBufferCount");
+  RequireZero(count, "InBufferCount");
+  line.pump.DiscardInput();
+}
+
+std::string TermiosSerialControl::Input() { return Line("Input").pump.TakeInput(); }
+
+void TermiosSerialControl::DTREnable(bool enable) {
+  Line("DTREnable").device.SetModemLine(TIOCM_DTR, enable, "DTR", Source("DTREnable"));
+}
+
+void TermiosSerialControl::RTSEnable(bool enable) {
+  Line("RTSEnable").device.SetModemLine(TIOCM_RTS, enable, "RTS", Source("RTSEnable"));
+}
+
+bool TermiosSerialControl::WaitForInput(int64_t timeoutMs) {
+  const bool waiting = Line("WaitForInput").pump.WaitForInput(DeadlineAfter(timeoutMs));
+  RaiseIfLost("WaitForInput");
+  return waiting;
+}
+
+bool TermiosSerialControl::WaitForDrain(int64_t timeoutMs) {
+  const bool drained = Line("WaitForDrain").pump.WaitForOutputSent(DeadlineAfter(timeoutMs), ByteTime());
+  RaiseIfLost("WaitForDrain");
+  return drained;
+}
+
+void TermiosSerialControl::Open() {
+  const std::string source = Source("PortOpen");
+  const std::string path = PortDevicePath(commPort_);
+  try {
+    line_ = std::make_unique<OpenLine>(commPort_, path, settings_, settingsText_, source);
+  } catch (const std::system_error& error) {
+    throw Error(kErrDeviceNotOpen, source,
+                PortAndDevice(commPort_, path) + " cannot be served: " + error.code().message() + ".");
+  }
+}
+
+// Bytes still on their way get a bounded chance to reach the wire before the device's
+// attributes are put back, so that they do not go out at another speed.
+void TermiosSerialControl::Close() {
+  if (!line_) return;
+  const auto pending = static_cast<int64_t>(line_->pump.PendingOutput());
+  if (pending > 0) {
+    const auto limit = std::chrono::steady_clock::now() + 2 * pending * ByteTime() + kCloseDrainMargin;
+    line_->pump.WaitForOutputSent(limit, ByteTime());
+  }
+  line_.reset();
+}
+
+// A vanished device is let go at once; its description stays to be raised.
+void TermiosSerialControl::NoticeLoss() {
+  if (!line_) return;
+  const std::optional<int> failure = line_->pump.Failure();
+  if (!failure) return;
+  lossDescription_ = DeviceError("", line_->device.Port(), line_->device.Path(), *failure).Description();
+  line_.reset();
+}
+
+TermiosSerialControl::OpenLine& TermiosSerialControl::Line(const char* member) {
+  RaiseIfLost(member);
+  if (!line_)
+    throw Error(kErrPortNotOpen, Source(member),
+                "Operation valid only when the port is open; " + PortText() + " is closed.");
+  return *line_;
+}
+
+void TermiosSerialControl::RaiseIfLost(const char* member) {
+  NoticeLoss();
+  if (!lossDescription_.empty()) throw Error(kErrReadingDevice, Source(member), lossDescription_);
+}
+
+std::string TermiosSerialControl::PortText() const { return PortAndDevice(commPort_, PortDevicePath(commPort_)); }
+
+std::chrono::nanoseconds TermiosSerialControl::ByteTime() const {
+  return std::chrono::nanoseconds(int64_t{1'000'000'000} * settings_.BitsPerCharacter() / settings_.baud);
+}
+
+std::shared_ptr<SerialControl> CreatePlatformSerialControl() { return std::make_shared<TermiosSerialControl>(); }
+
 }  // namespace kivocom

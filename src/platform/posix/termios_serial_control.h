@@ -1,0 +1,68 @@
+// The serial control of POSIX systems: a real serial line driven through termios.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "kivocom/serial_control.h"
+#include "platform/posix/termios_device.h"
+#include "platform/posix/termios_line_pump.h"
+#include "platform/posix/termios_settings_text.h"
+
+namespace kivocom {
+
+// A serial line on a terminal device (a serial port, a USB adapter or a pseudo-terminal). While
+// open it holds the device exclusively and a thread keeps draining it into the receive buffer.
+// A device that vanishes makes the line read as closed; members that need the line then raise
+// 8020 until the port is opened or closed again.
+class TermiosSerialControl : public SerialControl {
+ public:
+  // A closed line on port 1 at "9600,N,8,1".
+  TermiosSerialControl();
+  // Closes the line if it is open.
+  ~TermiosSerialControl() override;
+
+  bool PortOpen() override;
+  void PortOpen(bool open) override;
+  int32_t CommPort() override;
+  void CommPort(int32_t port) override;
+  std::string Settings() override;
+  void Settings(const std::string& settings) override;
+  void Output(const std::string& data) override;
+  int32_t OutBufferCount() override;
+  void OutBufferCount(int32_t count) override;
+  int32_t InBufferCount() override;
+  void InBufferCount(int32_t count) override;
+  std::string Input() override;
+  void DTREnable(bool enable) override;
+  void RTSEnable(bool enable) override;
+  bool WaitForInput(int64_t timeoutMs) override;
+  bool WaitForDrain(int64_t timeoutMs) override;
+
+ private:
+  // An open device and the pump that serves it; the pump stops before the device is restored.
+  struct OpenLine {
+    OpenLine(int32_t port, const std::string& path, const LineSettings& settings, const std::string& text,
+             const std::string& source);
+    TermiosDevice device;
+    LinePump pump;
+  };
+
+  void Open();
+  void Close();
+  void NoticeLoss();
+  OpenLine& Line(const char* member);
+  void RaiseIfLost(const char* member);
+  std::string PortText() const;
+  std::chrono::nanoseconds ByteTime() const;
+
+  int32_t commPort_ = 1;
+  std::string settingsText_ = "9600,N,8,1";
+  LineSettings settings_;
+  std::unique_ptr<OpenLine> line_;
+  std::string lossDescription_;  // why the device vanished; raised until the port is opened or closed
+};
+
+}  // namespace kivocom
