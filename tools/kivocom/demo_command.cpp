@@ -8,6 +8,7 @@
 #include <iostream>
 #include <iterator>
 #include <memory>
+#include <thread>
 
 #include "commands.h"
 #include "exit_codes.h"
@@ -101,6 +102,9 @@ class Demo {
     ECOMError err = CE_NONE;
     port_.WritePort(err, "SP", "", "01", "100.0");
     sim_.WaitForReceived("\x03", std::chrono::milliseconds(500));
+    // The instrument acknowledges the set; WritePort does not read answers, so let the
+    // acknowledgement arrive and be cleared by the next exchange rather than taken as its reply.
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
     bool ok = Check(err == CE_NONE, "send SP = 100.0   (on the wire: " + Visible(sim_.Received()) + ")");
     const std::string reply = Query("SP", "", "01");
     ok &= Check(reply == "100.0", "query SP -> " + reply + "   (the instrument kept the value)");
