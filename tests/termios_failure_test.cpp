@@ -2,6 +2,7 @@
 // holding the port, devices that are missing, refused or not serial at all.
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -48,7 +49,10 @@ struct Signal {
       if (fd >= 0) close(fd);
   }
   void Send(const std::string& text) { (void)!write(ends[1], text.data(), text.size()); }
+  // The text sent, or empty when none came within five seconds.
   std::string Receive() {
+    pollfd readable{ends[0], POLLIN, 0};
+    if (poll(&readable, 1, 5000) <= 0) return {};
     char buffer[64];
     const ssize_t n = read(ends[0], buffer, sizeof buffer);
     return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
@@ -123,7 +127,7 @@ TEST_F(TermiosFailureTest, APortLockedByAnotherProgramIsRefusedWith8010) {
     return std::string();
   });
   const std::string holderPid = locked.Receive();
-  ASSERT_NE(holderPid, "failed");
+  ASSERT_FALSE(holderPid.empty() || holderPid == "failed") << "the child could not take the lock";
 
   const ErrorRecord error = ErrorOf([&] { control->PortOpen(true); });
   release.Send("go");

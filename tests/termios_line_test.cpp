@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <string>
 #include <thread>
@@ -209,6 +210,21 @@ TEST_F(TermiosLineTest, AssigningZeroDiscardsBytesNotYetSent) {
   EXPECT_EQ(arrived.substr(arrived.size() - 3), "END");
 }
 
+// On a pseudo-terminal every byte written has already reached the far end's input; discarding
+// the output must not take it back from there.
+TEST_F(TermiosLineTest, DiscardingOutputLeavesWhatAlreadyReachedTheFarEnd) {
+  control->PortOpen(true);
+  std::string sent;
+  for (int command = 0; command < 20; ++command) {
+    const std::string frame = "\rPV" + std::to_string(command) + "\r";
+    control->Output(frame);
+    sent += frame;
+    control->OutBufferCount(0);
+    EXPECT_EQ(control->OutBufferCount(), 0);
+  }
+  EXPECT_EQ(pty.Read(sent.size()), sent);
+}
+
 TEST_F(TermiosLineTest, OnlyZeroCanBeAssignedToTheCounts) {
   control->PortOpen(true);
   EXPECT_EQ(ErrorNumberOf([&] { control->InBufferCount(3); }), kErrInvalidPropertyValue);
@@ -231,7 +247,9 @@ TEST_F(TermiosLineTest, WaitForInputWakesWhenBytesArriveAndTimesOutOnSilence) {
   instrument.join();
   EXPECT_TRUE(arrived);
   EXPECT_LT(waited, milliseconds(5000));
+  EXPECT_TRUE(control->WaitForInput(std::numeric_limits<int64_t>::max())) << "bytes already wait";
   EXPECT_EQ(Receive(*control, 4), "ping");
+  EXPECT_FALSE(control->WaitForInput(-1));
 }
 
 // One second at 921,600 baud is 92,160 bytes, far more than the kernel's tty buffer holds. The

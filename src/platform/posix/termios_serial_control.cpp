@@ -25,8 +25,11 @@ int32_t AsCount(std::size_t count) {
   return static_cast<int32_t>(std::min<std::size_t>(count, std::numeric_limits<int32_t>::max()));
 }
 
+// Waits longer than this are cut to it, so that no deadline overflows the clock.
+constexpr int64_t kLongestWaitMs = int64_t{30} * 24 * 3600 * 1000;
+
 LinePump::Deadline DeadlineAfter(int64_t timeoutMs) {
-  return std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max<int64_t>(timeoutMs, 0));
+  return std::chrono::steady_clock::now() + std::chrono::milliseconds(std::clamp<int64_t>(timeoutMs, 0, kLongestWaitMs));
 }
 
 void RequireZero(int32_t count, const char* member) {
