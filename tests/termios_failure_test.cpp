@@ -62,7 +62,7 @@ class TermiosFailureTest : public ::testing::Test {
   }
   ~TermiosFailureTest() override { MapPortToDevice(kPort, ""); }
 
-  PtyPair pty;
+  TestPtyPair pty;
   std::shared_ptr<SerialControl> control = CreatePlatformSerialControl();
 };
 
@@ -79,7 +79,7 @@ TEST_F(TermiosFailureTest, FarEndClosingMidUseRaises8020UntilTheLineIsOpenedAgai
   EXPECT_EQ(ErrorOf([&] { control->Input(); }).number, kErrReadingDevice);
   EXPECT_EQ(ErrorOf([&] { control->Output("x"); }).number, kErrReadingDevice);
 
-  PtyPair replugged;
+  TestPtyPair replugged;
   MapPortToDevice(kPort, replugged.SlavePath());
   control->PortOpen(true);
   control->Output("back");

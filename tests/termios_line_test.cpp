@@ -72,7 +72,7 @@ class TermiosLineTest : public ::testing::Test {
     return cfgetospeed(&attributes);
   }
 
-  PtyPair pty;
+  TestPtyPair pty;
   int probe = -1;
   std::shared_ptr<SerialControl> control = CreatePlatformSerialControl();
 };

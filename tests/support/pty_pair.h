@@ -1,6 +1,7 @@
-// A pseudo-terminal pair for tests. The code under test opens the slave side as if it were a
-// serial port (map it to a port number with MapPortToDevice); the test plays the instrument on
-// the master side. Reads and writes on the master side take a time-out and never hang.
+// A pseudo-terminal pair for tests that play the instrument themselves (the simulator has a pair
+// of its own). The code under test opens the slave side as if it were a serial port (map it to a
+// port number with MapPortToDevice); the test reads and writes the master side, with time-outs
+// that keep it from hanging. Nothing holds the slave open, so closing the master hangs it up.
 #pragma once
 
 #include <fcntl.h>
@@ -18,18 +19,18 @@
 
 namespace kivocom {
 
-class PtyPair {
+class TestPtyPair {
  public:
   // Makes a new pair; raises std::system_error when the system has no pseudo-terminals left.
-  PtyPair() : master_(posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)) {
+  TestPtyPair() : master_(posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)) {
     if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) Fail("posix_openpt");
     char name[128];
     if (ptsname_r(master_, name, sizeof name) != 0) Fail("ptsname_r");
     slavePath_ = name;
   }
-  PtyPair(const PtyPair&) = delete;
-  PtyPair& operator=(const PtyPair&) = delete;
-  ~PtyPair() { CloseMaster(); }
+  TestPtyPair(const TestPtyPair&) = delete;
+  TestPtyPair& operator=(const TestPtyPair&) = delete;
+  ~TestPtyPair() { CloseMaster(); }
 
   // The device path of the slave side, such as /dev/pts/3.
   const std::string& SlavePath() const { return slavePath_; }
