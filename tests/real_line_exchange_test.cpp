@@ -41,6 +41,7 @@ TEST_F(RealLineExchangeTest, OmegaWorkedExamplesByteForByte) {
 
 TEST_F(RealLineExchangeTest, OmegaBlockCheckThatIsABlankReachesTheInstrument) {
   auto omega = Instrument(CS_OMEGA);
+  omega.replies["A"] = "a";  // tells the instrument where the command ends and the value begins
   const auto id = sim.AddInstrument(omega);
   port.ControllerStyle(CS_OMEGA);
   port.WritePort(err, "A", "", "01", "b");  // 'A' ^ 'b' ^ ETX is 0x20
@@ -129,12 +130,13 @@ TEST_F(RealLineExchangeTest, CharacterCheckAndLineEndFiltering) {
   instrument.replies["A"] = "x\x80";
   instrument.replies["B"] = "x\x81";
   instrument.replies["TWO"] = "1\r\n2";
+  instrument.behaviour.paced = false;  // both lines arrive together
   sim.AddInstrument(instrument);
   EXPECT_EQ(port.ReadPort(err, "A"), "x\x80");
   EXPECT_EQ(err, CE_NONE);
   EXPECT_EQ(port.ReadPort(err, "B"), "x\x81");
   EXPECT_EQ(err, CE_INVALID_DATA);
-  EXPECT_EQ(port.ReadPort(err, "TWO"), "1") << "the first LF completes the reply";
+  EXPECT_EQ(port.ReadPort(err, "TWO"), "1  2") << "both lines arrive together";
   port.StripCRLF(false);
   EXPECT_EQ(port.ReadPort(err, "PV"), "+0023.45\r\n");
 }
