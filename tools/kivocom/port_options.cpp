@@ -104,14 +104,11 @@ void RequirePortReady(CCOMPort& port) {
   if (number < 1)
     throw ToolFailure(kExitUsage, "no port chosen: give --port N or --device PATH (`kivocom ports` lists the ports)");
   const std::string name = ComName(number) + " (" + PortDevicePath(number) + ")";
-  switch (IsCOMPortAvailable(number)) {
-    case kPortNotFound:
-      throw ToolFailure(kExitPortError, ComName(number) + " is " + PortDevicePath(number) +
-                                            ", which has no device behind it; `kivocom ports` lists the ports");
-    case kPortInUse:
-      throw ToolFailure(kExitPortError,
-                        name + " is held by another program or not open to you; `kivocom ports` shows which");
-  }
+  // Only a missing device is decided without opening: whether another program holds the port is
+  // best told by the open itself, which names the holder.
+  if (IsCOMPortAvailable(number) == kPortNotFound)
+    throw ToolFailure(kExitPortError, ComName(number) + " is " + PortDevicePath(number) +
+                                          ", which has no device behind it; `kivocom ports` lists the ports");
   try {
     port.OpenPort();
     port.ClosePort();

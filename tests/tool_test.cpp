@@ -1,0 +1,107 @@
+// The kivocom tool run as a program against the simulated instrument: queries in each style,
+// exit codes, a download to a file, settings saved then shown.
+#include <gtest/gtest.h>
+
+#include "kivocom/kivocom.h"
+#include "kivocom/simulator.h"
+#include "support/scratch_folder.h"
+#include "support/tool_run.h"
+
+namespace kivocom {
+namespace {
+
+#ifdef KIVOCOM_TOOL_PATH
+const std::string kTool = KIVOCOM_TOOL_PATH;
+#else
+const std::string kTool;
+#endif
+
+class ToolTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (kTool.empty()) GTEST_SKIP() << "the tool is not built";
+    sim.SetBaudRate(115200);
+  }
+  ToolResult Run(std::vector<std::string> args) { return RunTool(kTool, args); }
+  std::vector<std::string> Line(const std::string& command, std::vector<std::string> more = {}) {
+    std::vector<std::string> args{command, "--device", sim.DevicePath(), "--port", "42", "--baud", "115200",
+                                  "--timeout", "200", "--retries", "2"};
+    args.insert(args.end(), more.begin(), more.end());
+    return args;
+  }
+  InstrumentSimulator sim;
+  ScratchFolder scratch;
+};
+
+TEST_F(ToolTest, QueryInEachStylePrintsTheReply) {
+  SimulatedInstrument instrument;
+  instrument.address = "07";
+  instrument.replies["PV"] = "+0042.00";
+  const auto id = sim.AddInstrument(instrument);
+  for (const auto& [name, style] : {std::pair{"kivo", CS_KIVO}, std::pair{"omega", CS_OMEGA},
+                                    std::pair{"azonix", CS_AZONIX}, std::pair{"xsys", CS_XSYS}}) {
+    sim.ChangeInstrument(id, [style = style](SimulatedInstrument& i) { i.style = style; });
+    std::vector<std::string> args = Line("query", {"--style", name, "--address", "07"});
+    args.insert(args.begin() + 1, "PV");
+    const ToolResult r = Run(args);
+    EXPECT_EQ(r.exitCode, 0) << name << ": " << r.err;
+    EXPECT_EQ(r.out, "+0042.00\n") << name;
+  }
+}
+
+TEST_F(ToolTest, ExitCodesForTimeOutAndMissingPort) {
+  SimulatedInstrument silent;
+  silent.behaviour.silent = true;
+  sim.AddInstrument(silent);
+  std::vector<std::string> args = Line("query");
+  args.insert(args.begin() + 1, "PV");
+  ToolResult r = Run(args);
+  EXPECT_EQ(r.exitCode, 1) << r.err;
+  EXPECT_NE(r.err.find("no complete reply"), std::string::npos) << r.err;
+
+  r = Run({"query", "PV", "--device", scratch.Path("no-such-tty"), "--port", "43"});
+  EXPECT_EQ(r.exitCode, 4);
+  EXPECT_NE(r.err.find("COM43 is " + scratch.Path("no-such-tty") + ", which has no device behind it"),
+            std::string::npos)
+      << r.err;
+  EXPECT_EQ(Run({"query", "PV"}).exitCode, 64) << "no port chosen is a usage error";
+  EXPECT_EQ(Run({"query"}).exitCode, 64);
+}
+
+TEST_F(ToolTest, DownloadWritesTheReadingsToAFile) {
+  SimulatedInstrument instrument;
+  instrument.download = StoredReadings{"DL", 12, false, 0, std::chrono::milliseconds(0)};
+  sim.AddInstrument(instrument);
+  std::vector<std::string> args = Line("download", {"-n", "12", "-o", scratch.Path("readings.txt")});
+  args.insert(args.begin() + 1, "DL");
+  const ToolResult r = Run(args);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(ReadFileBytes(scratch.Path("readings.txt")), StoredReadingsStream(instrument.download));
+}
+
+TEST_F(ToolTest, SettingsSavedThenShown) {
+  const std::string file = scratch.Path("port.ini");
+  WriteFileBytes(file, "[Client]\r\nKeep=1\r\n");
+  ToolResult r = Run({"settings", "save", file, "--section", "Meter", "--port", "4", "--baud", "19200", "--style",
+                      "omega", "--switch", "bt528", "--timeout", "1500"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  r = Run({"settings", "show", file, "--section", "Meter"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  for (const char* expected : {"COM4", "19200", "omega", "bt528 (8 ports)", "1500 ms"})
+    EXPECT_NE(r.out.find(expected), std::string::npos) << expected << " in\n" << r.out;
+  EXPECT_EQ(ReadFileBytes(file).rfind("[Client]\r\nKeep=1\r\n", 0), 0u) << "the client's section kept";
+  EXPECT_EQ(Run({"settings", "show", scratch.Path("missing.ini")}).exitCode, 5);
+}
+
+TEST_F(ToolTest, SendTransmitsAnOmegaSetFrame) {
+  sim.AddInstrument(SimulatedInstrument{});
+  std::vector<std::string> args = Line("send", {"--style", "omega", "--address", "01", "--set", "100.0"});
+  args.insert(args.begin() + 1, "SL");
+  const ToolResult r = Run(args);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  ASSERT_TRUE(sim.WaitForReceived(16, std::chrono::milliseconds(1000)));
+  EXPECT_EQ(sim.Received(), "\r\x04" "0011\x02SL100.0\x03\x33\r");
+}
+
+}  // namespace
+}  // namespace kivocom
