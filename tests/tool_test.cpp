@@ -79,6 +79,30 @@ TEST_F(ToolTest, DownloadWritesTheReadingsToAFile) {
   EXPECT_EQ(ReadFileBytes(scratch.Path("readings.txt")), StoredReadingsStream(instrument.download));
 }
 
+TEST_F(ToolTest, DownloadDrawsItsProgressBarOnATerminal) {
+  SimulatedInstrument instrument;
+  instrument.download = StoredReadings{"DL", 10, false, 5, std::chrono::milliseconds(300)};
+  sim.AddInstrument(instrument);
+  const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(grantpt(master), 0);
+  ASSERT_EQ(unlockpt(master), 0);
+  const int terminal = open(ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(terminal, 0);
+  std::vector<std::string> args = Line("download", {"-n", "10", "-o", scratch.Path("readings.txt")});
+  args.insert(args.begin() + 1, "DL");
+  const ToolResult r = RunTool(kTool, args, 20000, terminal);
+  close(terminal);
+  std::string screen;
+  char buffer[4096];
+  for (ssize_t n; (n = read(master, buffer, sizeof buffer)) > 0;) screen.append(buffer, static_cast<std::size_t>(n));
+  close(master);
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_NE(screen.find("Downloading... ["), std::string::npos) << screen;
+  EXPECT_NE(screen.find("10/10 readings"), std::string::npos) << screen;
+  EXPECT_NE(screen.find("\r\033[K"), std::string::npos) << "the bar is cleared at the end";
+}
+
 TEST_F(ToolTest, SettingsSavedThenShown) {
   const std::string file = scratch.Path("port.ini");
   WriteFileBytes(file, "[Client]\r\nKeep=1\r\n");

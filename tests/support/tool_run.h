@@ -22,14 +22,16 @@ struct ToolResult {
 };
 
 // Runs the tool with `args`, waiting up to `timeoutMs` before killing it (exit code -1 then).
-inline ToolResult RunTool(const std::string& tool, const std::vector<std::string>& args, int timeoutMs = 20000) {
+// With `errTerminal`, the tool's standard error is that terminal device instead of a pipe.
+inline ToolResult RunTool(const std::string& tool, const std::vector<std::string>& args, int timeoutMs = 20000,
+                          int errTerminal = -1) {
   int outPipe[2], errPipe[2];
   ToolResult result;
   if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0) return result;
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
-  posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
+  posix_spawn_file_actions_adddup2(&actions, errTerminal >= 0 ? errTerminal : errPipe[1], 2);
   std::vector<char*> argv{const_cast<char*>(tool.c_str())};
   for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
