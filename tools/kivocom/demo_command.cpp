@@ -89,7 +89,9 @@ class Demo {
       const std::string reply = Query("PV", "", "01");
       std::string note = "on the wire: " + Visible(sim_.Received());
       if (style == CS_AZONIX) note += "; the reply ends in CR alone, so it completes at the 300 ms time-out";
-      ok &= Check(reply == DemoReading(0), std::string(name) + "\tPV -> " + reply + "   (" + note + ")");
+      std::string label = name;
+      label.resize(8, ' ');
+      ok &= Check(reply == DemoReading(0), label + "PV -> " + reply + "   (" + note + ")");
     }
     return ok;
   }
