@@ -2,6 +2,8 @@
 // that a command can tell whether the library reported a failure.
 #pragma once
 
+#include <unistd.h>
+
 #include "kivocom/user_messages.h"
 
 namespace kivotool {
@@ -11,6 +13,8 @@ class ToolMessages : public kivocom::StderrUserMessages {
   void ShowBox(const std::string& prompt, int32_t flags, const std::string& title, const std::string& helpFile,
                int32_t helpContext) override {
     ++shown_;
+    // A box can come while a progress bar holds the terminal's line: start on a clean line.
+    if (isatty(STDERR_FILENO) && write(STDERR_FILENO, "\r\033[K", 4) < 0) return;
     StderrUserMessages::ShowBox(prompt, flags, title, helpFile, helpContext);
   }
   // Message boxes shown so far.
