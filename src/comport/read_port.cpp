@@ -11,76 +11,95 @@ namespace {
 
 enum class AttemptEnd { Complete, Retry, TimedOut };
 
-// Blocks until input may be waiting or `ms` have passed. A control that cannot wait (its line is
-// not open after a failed send) is treated as silent, and the time passes on the clock instead,
-// so the attempt still ends by its time-out without spinning.
-void WaitForReplyInput(SerialControl& control, int64_t ms) {
-  bool waited = false;
-  IgnoringErrors([&] {
-    control.WaitForInput(ms);
-    waited = true;
-  });
-  if (!waited) ThreadClock().Sleep(ms);
-}
+// The attempts of one ReadPort call and the reply of the current attempt.
+class ReplyExchange {
+ public:
+  explicit ReplyExchange(CCOMPort& port) : port_(port), line_(port.COMControl()), clock_(ThreadClock()) {}
+
+  // Sends the command and collects replies until one is complete or the attempts are spent;
+  // false when the port was not ready (`errorcode` then says CE_ABORTED).
+  bool Run(ECOMError& errorcode, const std::string& cmd, const std::string& ssport, const std::string& address) {
+    for (attempt_ = 1;; ++attempt_) {
+      reply_.clear();
+      IgnoringErrors([&] { port_.WritePort(errorcode, cmd, ssport, address, ""); });
+      if (errorcode != CE_NONE) return false;
+      switch (Collect(clock_.NowMs())) {
+        case AttemptEnd::Retry: continue;
+        case AttemptEnd::TimedOut: errorcode = CE_TIMEOUT; return true;
+        case AttemptEnd::Complete: return true;
+      }
+    }
+  }
+
+  std::string& Reply() { return reply_; }
+
+ private:
+  // An LF completes the reply at once; after the time-out, a reply holding a CR is complete too.
+  // The time-out counts from the attempt's start, however many characters keep arriving.
+  AttemptEnd Collect(int64_t attemptStart) {
+    for (;;) {
+      int32_t waiting = 0;
+      IgnoringErrors([&] { waiting = line_.InBufferCount(); });
+      if (waiting != 0) {
+        IgnoringErrors([&] { reply_ += line_.Input(); });
+        if (reply_.find('\n') != std::string::npos) return Completed();
+        continue;
+      }
+      const int64_t elapsed = clock_.NowMs() - attemptStart;
+      if (elapsed > port_.TimeOut()) {
+        if (reply_.find('\r') != std::string::npos) return Completed();
+        if (attempt_ < port_.Retries()) {
+          TraceTimeout();
+          return AttemptEnd::Retry;
+        }
+        return AttemptEnd::TimedOut;
+      }
+      WaitForInput(port_.TimeOut() - elapsed + 1);
+    }
+  }
+
+  AttemptEnd Completed() {
+    reply_ = TrimBlanks(reply_);
+    return AttemptEnd::Complete;
+  }
+
+  void TraceTimeout() {
+    IgnoringErrors([&] {
+      if (port_.Debugging())
+        port_.UpdateDebugFile("Timeout on COM port " + std::to_string(line_.CommPort()) + " (attempt " +
+                              std::to_string(attempt_) + ")");
+    });
+  }
+
+  // Blocks until input may be waiting or `ms` have passed. A control that cannot wait (its line
+  // is not open after a failed send) counts as silent, and the time passes on the clock instead,
+  // so the attempt still ends by its time-out without spinning.
+  void WaitForInput(int64_t ms) {
+    bool waited = false;
+    IgnoringErrors([&] {
+      line_.WaitForInput(ms);
+      waited = true;
+    });
+    if (!waited) clock_.Sleep(ms);
+  }
+
+  CCOMPort& port_;
+  SerialControl& line_;
+  Clock& clock_;
+  int16_t attempt_ = 0;
+  std::string reply_;
+};
 
 }  // namespace
 
 std::string CCOMPort::ReadPort(ECOMError& errorcode, const std::string& cmd, const std::string& ssport,
                                const std::string& Address) {
-  std::string reply;
   const bool savedAutoClose = autoClose_;
   autoClose_ = false;
   errorcode = CE_NONE;
-  Clock& clock = ThreadClock();
-  int16_t attempt = 0;
-
-  auto collect = [&](int64_t attemptStart) {
-    for (;;) {
-      int32_t waiting = 0;
-      IgnoringErrors([&] { waiting = control_->InBufferCount(); });
-      if (waiting != 0) {
-        IgnoringErrors([&] { reply += control_->Input(); });
-        if (reply.find('\n') != std::string::npos) {
-          reply = TrimBlanks(reply);
-          return AttemptEnd::Complete;
-        }
-        continue;
-      }
-      const int64_t elapsed = clock.NowMs() - attemptStart;
-      if (elapsed > timeOut_) {
-        if (reply.find('\r') != std::string::npos) {
-          reply = TrimBlanks(reply);
-          return AttemptEnd::Complete;
-        }
-        if (attempt < retries_) {
-          IgnoringErrors([&] {
-            if (debugging_)
-              UpdateDebugFile("Timeout on COM port " + std::to_string(control_->CommPort()) + " (attempt " +
-                              std::to_string(attempt) + ")");
-          });
-          return AttemptEnd::Retry;
-        }
-        errorcode = CE_TIMEOUT;
-        return AttemptEnd::TimedOut;
-      }
-      WaitForReplyInput(*control_, timeOut_ - elapsed + 1);
-    }
-  };
-
-  bool sent = true;
-  for (;;) {
-    ++attempt;
-    reply.clear();
-    IgnoringErrors([&] { WritePort(errorcode, cmd, ssport, Address, ""); });
-    if (errorcode != CE_NONE) {
-      autoClose_ = savedAutoClose;
-      sent = false;
-      break;
-    }
-    if (collect(clock.NowMs()) != AttemptEnd::Retry) break;
-  }
-
-  if (sent) {
+  ReplyExchange exchange(*this);
+  std::string& reply = exchange.Reply();
+  if (exchange.Run(errorcode, cmd, ssport, Address)) {
     IgnoringErrors([&] {
       if (debugging_)
         UpdateDebugFile("Received '" + reply + "' (raw) on COM port " + std::to_string(control_->CommPort()));
@@ -89,6 +108,8 @@ std::string CCOMPort::ReadPort(ECOMError& errorcode, const std::string& cmd, con
     autoClose_ = savedAutoClose;
     if (autoClose_) IgnoringErrors([&] { ClosePort(); });
     if (stripCRLF_) reply = StripLineEnds(reply);
+  } else {
+    autoClose_ = savedAutoClose;
   }
   IgnoringErrors([&] {
     if (debugging_)

@@ -26,10 +26,10 @@ EBaudRate BaudIndex(const CCOMPort& port, int baud) {
   throw ToolFailure(kExitUsage, std::to_string(baud) + " baud is not a rate ports take (150 to 921600)");
 }
 
-void LoadSettings(CCOMPort& port, const std::string& spec) {
-  const auto colon = spec.rfind(':');
-  const std::string file = colon == std::string::npos ? spec : spec.substr(0, colon);
-  const std::string section = colon == std::string::npos ? "COMPort" : spec.substr(colon + 1);
+void LoadSettings(CCOMPort& port, const std::string& fileAndSection) {
+  const auto colon = fileAndSection.rfind(':');
+  const std::string file = colon == std::string::npos ? fileAndSection : fileAndSection.substr(0, colon);
+  const std::string section = colon == std::string::npos ? "COMPort" : fileAndSection.substr(colon + 1);
   std::shared_ptr<IniFile> ini;
   if (!port.ReadFromFile(ini, file, section))
     throw ToolFailure(kExitSettingsError, "could not read port settings from section [" + section + "] of " + file);
