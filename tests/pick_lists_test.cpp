@@ -34,6 +34,7 @@ class RecordingCombo : public ImageCombo, public ComboItems {
   }
   ComboItem& Add(const std::string& key, const std::string& text, int32_t image) override {
     if (static_cast<int>(items.size()) + 1 == failOnAdd) throw Error(8010, "Combo - Add", "full");
+    if (static_cast<int>(items.size()) + 1 == throwOnAdd) throw std::runtime_error("widget gone");
     Item& item = items.emplace_back();
     item.key = key, item.text = text, item.image = image;
     return item;
@@ -41,6 +42,7 @@ class RecordingCombo : public ImageCombo, public ComboItems {
   std::deque<Item> items;  // a deque keeps handed-out items in place
   bool failOnClear = false;
   int failOnAdd = 0;
+  int throwOnAdd = 0;
 };
 
 // A status per port; ports not in the table do not exist.
@@ -210,15 +212,18 @@ TEST_F(PickListTest, FailuresAfterClearingCarryTheFillSource) {
     const char* name;
     bool failOnClear;
     int failOnAdd;
+    int throwOnAdd;
     int32_t probeFailAt;
     int32_t number;
     const char* source;
     size_t itemsLeft;
   };
   const Row rows[] = {
-      {"Add fails", false, 2, 0, 8010, "CCOMPort - FillCOMPortsCombo", 1},
-      {"probe fails", false, 0, 5, 53, "CCOMPort - FillCOMPortsCombo", 2},
-      {"Clear fails: unchanged", true, 0, 0, 424, "Combo - Clear", 0},
+      {"Add fails", false, 2, 0, 0, 8010, "CCOMPort - FillCOMPortsCombo", 1},
+      {"Add throws a foreign exception", false, 0, 3, 0, static_cast<int32_t>(0x80004005),
+       "CCOMPort - FillCOMPortsCombo", 2},
+      {"probe fails", false, 0, 0, 5, 53, "CCOMPort - FillCOMPortsCombo", 2},
+      {"Clear fails: unchanged", true, 0, 0, 0, 424, "Combo - Clear", 0},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -230,6 +235,7 @@ TEST_F(PickListTest, FailuresAfterClearingCarryTheFillSource) {
     RecordingCombo combo;
     combo.failOnClear = row.failOnClear;
     combo.failOnAdd = row.failOnAdd;
+    combo.throwOnAdd = row.throwOnAdd;
     try {
       port.FillCOMPortsCombo(combo);
       ADD_FAILURE() << "no error raised";
@@ -273,6 +279,20 @@ TEST_F(PickListTest, BaudRateListCoversTheLimits) {
     port.FillBaudRatesCombo(list);
     EXPECT_EQ(list.items, row.items);
   }
+}
+
+TEST_F(PickListTest, BaudRateLimitBeyond16BitsIsAnOverflowNotAWrappedList) {
+  CCOMPort port;
+  port.MinBaudRate(BAUD_150);
+  port.MaxBaudRate(static_cast<EBaudRate>(65539));  // would wrap to 3
+  RecordingList list;
+  try {
+    port.FillBaudRatesCombo(list);
+    FAIL() << "no error raised";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.Number(), 6);
+  }
+  EXPECT_TRUE(list.items.empty());
 }
 
 }  // namespace

@@ -155,6 +155,7 @@ TEST_F(SwitchSelectionTest, ASwitchWithoutParentRaisesAClearError) {
     FAIL();
   } catch (const Error& e) {
     EXPECT_EQ(e.Number(), kErrNoParent);
+    EXPECT_EQ(e.Source(), "CSmartSwitch - DeselectPort") << "selecting starts with the release";
   }
   {
     CCOMPort temporary;

@@ -49,11 +49,11 @@ class CSmartSwitch {
   friend struct SmartSwitchInternals;
 
   void NumPorts(int16_t count) { numPorts_ = count; }
-  CCOMPort& RequireParent() const;
+  CCOMPort& RequireParent(const char* operation) const;
   void SelectPort(const std::string& port);
   void DeselectPort();
   void TestPorts();
-  void Transmit(CCOMPort& parent, const std::string& command);
+  void Transmit(CCOMPort& parent, const std::string& command, const char* operation);
 
   std::weak_ptr<CCOMPort*> parent_;
   ESmartSwitchStyle style_ = SSS_BB8PORT;

@@ -20,6 +20,7 @@ constexpr int64_t kPumpIntervalMs = 10;
 constexpr int32_t kProgressStyle = -2;
 
 enum class AttemptEnd { Complete, Retry, TimedOut, Cancelled };
+enum class Piece { Taken, None, Cancelled };
 
 // One call of Download: its attempts, the data of the current attempt and the progress window.
 class DownloadSession {
@@ -73,8 +74,9 @@ class DownloadSession {
       int32_t waiting = 0;
       IgnoringErrors([&] { waiting = line_.InBufferCount(); });
       if (waiting != 0) {
-        if (!TakePiece()) return AttemptEnd::Cancelled;
-        continue;
+        const Piece piece = TakePiece();
+        if (piece == Piece::Cancelled) return AttemptEnd::Cancelled;
+        if (piece == Piece::Taken) continue;
       }
       const int64_t silent = clock.NowMs() - lastActivity_;
       if (silent > port_.TimeOut()) {
@@ -82,25 +84,33 @@ class DownloadSession {
         if (attempt < port_.Retries()) return AttemptEnd::Retry;
         return AttemptEnd::TimedOut;
       }
-      ThreadMessagePump().ProcessPending();
+      ProcessMessages();
       WaitForInput(std::min<int64_t>(port_.TimeOut() - silent + 1, kPumpIntervalMs));
     }
   }
 
-  // Gathers about a second of traffic, counts it and reports it; false when the user cancelled.
-  bool TakePiece() {
-    WaitMilliseconds(kGatherWaitMs);
+  // Gathers about a second of traffic, counts it and reports it. A control that reported
+  // characters but hands none over has given no piece: the silence rule goes on counting from
+  // the last real one.
+  Piece TakePiece() {
+    IgnoringErrors([&] { WaitMilliseconds(kGatherWaitMs); });
     std::string piece;
     IgnoringErrors([&] { piece = line_.Input(); });
+    if (piece.empty()) return Piece::None;
     data_ += piece;
     readingsSoFar_ = binaryMode_ ? BinaryReadingsIn(data_.size()) : readingsSoFar_ + TextReadingsIn(piece);
-    ThreadMessagePump().ProcessPending();
+    ProcessMessages();
     if (!ReportProgress()) {
       IgnoringErrors([&] { ShowInfoMessage(LoadResString(108), kMessageTitle, "", 0); });
-      return false;
+      return Piece::Cancelled;
     }
     lastActivity_ = ThreadClock().NowMs();
-    return true;
+    return Piece::Taken;
+  }
+
+  // The client's handlers run here; whatever they raise is theirs and does not end the download.
+  static void ProcessMessages() {
+    IgnoringErrors([] { ThreadMessagePump().ProcessPending(); });
   }
 
   bool ReportProgress() {

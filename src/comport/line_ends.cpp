@@ -4,12 +4,6 @@
 
 namespace kivocom {
 
-std::string TrimBlanks(const std::string& text) {
-  const auto first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return {};
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
 std::string StripLineEnds(const std::string& text) {
   std::string result = text;
   std::replace(result.begin(), result.end(), '\r', ' ');

@@ -3,10 +3,9 @@
 
 #include <string>
 
-namespace kivocom {
+#include "support/blanks.h"
 
-// Removes leading and trailing blanks (0x20 only).
-std::string TrimBlanks(const std::string& text);
+namespace kivocom {
 
 // Turns every CR, then every LF, into a blank, then trims blanks: inner line ends become blanks.
 std::string StripLineEnds(const std::string& text);

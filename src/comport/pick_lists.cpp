@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "comport/continue_on_error.h"
 #include "kivocom/comport.h"
 #include "kivocom/error.h"
 #include "kivocom/pick_list_controls.h"
@@ -14,6 +15,7 @@ namespace kivocom {
 namespace {
 
 constexpr const char* kFillPortsSource = "CCOMPort - FillCOMPortsCombo";
+constexpr const char* kFillRatesSource = "CCOMPort - FillBaudRatesCombo";
 
 // Port item images, as numbered in the client's image list.
 constexpr int32_t kImageInUse = 1;
@@ -26,6 +28,8 @@ constexpr const char* kVirtualPortsKey = "Enum\\Infrared\\VirtualPorts";
 constexpr const char* kVirtualPortValue = "VirtualComPortName";
 constexpr const char* kFramerKey = "Enum\\Infrared\\Framer";
 constexpr const char* kFramerPortValue = "PortName";
+// Port names such as "COM4" are short; a value claiming more is not read.
+constexpr uint32_t kLongestPortName = 256;
 
 struct IrDAPorts {
   int16_t virtualPort = 0;  // the COM number the infrared stack offers to programs
@@ -71,6 +75,7 @@ bool ReadPortNumber(OpenRegistryKey& key, const char* name, int16_t& port) {
   uint32_t size = 0;
   if (!key.Source().QueryValue(key.Handle(), name, type, size) || type != RegistryType::Text)
     return false;
+  if (size > kLongestPortName) return true;  // no port name is this long: unreadable, as a failed read
   std::vector<char> text(size);
   if (key.Source().ReadValue(key.Handle(), name, text)) port = FinalDigit(text);
   return true;
@@ -120,16 +125,18 @@ void CCOMPort::FillCOMPortsCombo(ImageCombo& ctrl, int16_t CurrentPort) {
     const std::shared_ptr<PortProbe> probe = ThreadPortProbe();
     for (int32_t n = 1; n <= kHighestPortNumber; ++n)
       AddPortItem(ctrl.Items(), *probe, n, CurrentPort, irda);
-  } catch (const Error& e) {
-    throw Error(e.Number(), kFillPortsSource, e.Description());
+  } catch (...) {
+    const ErrorRecord failure = CaughtErrorRecord();
+    throw Error(failure.number, kFillPortsSource, failure.description);
   }
 }
 
 void CCOMPort::FillBaudRatesCombo(ListControl& ctrl) {
   ctrl.Clear();
-  // The limits count as 16-bit numbers; the loop runs in 32 bits so a top limit of 32767 ends.
-  const int32_t lowest = static_cast<int16_t>(minBaudRate_);
-  const int32_t highest = static_cast<int16_t>(maxBaudRate_);
+  // The limits count as 16-bit numbers (a limit beyond them is an overflow, not a wrapped
+  // number); the loop runs in 32 bits so a top limit of 32767 ends.
+  const int32_t lowest = ToInteger16(minBaudRate_, kFillRatesSource);
+  const int32_t highest = ToInteger16(maxBaudRate_, kFillRatesSource);
   for (int32_t v = lowest; v <= highest; ++v) {
     ctrl.AddItem(BaudRateName(v));
     ctrl.ItemData(ctrl.NewIndex(), v);

@@ -23,9 +23,9 @@ void CCOMPort::WriteToFile(std::shared_ptr<IniFile>& INIFile, const std::string&
     ini.Open(fname);
     ini->Section(secname);
     ini->WriteString("Version", KIVOCOM_VERSION_TEXT);
-    ini->WriteInteger("BaudRate", ToStoredInteger(BaudRate(), kWriteSource), "");
-    ini->WriteInteger("ControllerStyle", ToStoredInteger(ControllerStyle(), kWriteSource), "");
-    ini->WriteInteger("Port", ToStoredInteger(port(), kWriteSource), "");
+    ini->WriteInteger("BaudRate", ToInteger16(BaudRate(), kWriteSource), "");
+    ini->WriteInteger("ControllerStyle", ToInteger16(ControllerStyle(), kWriteSource), "");
+    ini->WriteInteger("Port", ToInteger16(port(), kWriteSource), "");
     ini->WriteBoolean("UsesSmartSwitch", UsesSmartSwitch());
     ini->WriteBoolean("AutoClose", AutoClose());
     ini->WriteInteger("Retries", Retries(), "");

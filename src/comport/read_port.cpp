@@ -1,5 +1,7 @@
 // One command and reply exchange: send, collect the reply until it is complete, retry silent
 // attempts, check and filter the reply.
+#include <algorithm>
+
 #include "comport/continue_on_error.h"
 #include "comport/line_ends.h"
 #include "kivocom/clock.h"
@@ -10,6 +12,11 @@ namespace kivocom {
 namespace {
 
 enum class AttemptEnd { Complete, Retry, TimedOut };
+enum class Take { Received, Silent, Failed };
+
+// How long a pass rests when the control reports characters it then fails to hand over, so that
+// such a control costs no more than a check every few milliseconds until the time-out.
+constexpr int64_t kFailedTakeRestMs = 5;
 
 // The attempts of one ReadPort call and the reply of the current attempt.
 class ReplyExchange {
@@ -21,6 +28,7 @@ class ReplyExchange {
   bool Run(ECOMError& errorcode, const std::string& cmd, const std::string& ssport, const std::string& address) {
     for (attempt_ = 1;; ++attempt_) {
       reply_.clear();
+      checkedUpTo_ = 0;
       IgnoringErrors([&] { port_.WritePort(errorcode, cmd, ssport, address, ""); });
       if (errorcode != CE_NONE) return false;
       switch (Collect(clock_.NowMs())) {
@@ -35,16 +43,13 @@ class ReplyExchange {
 
  private:
   // An LF completes the reply at once; after the time-out, a reply holding a CR is complete too.
-  // The time-out counts from the attempt's start, however many characters keep arriving.
+  // The time-out counts from the attempt's start and is checked on every pass, so characters that
+  // keep arriving without an LF cannot hold the attempt open.
   AttemptEnd Collect(int64_t attemptStart) {
     for (;;) {
-      int32_t waiting = 0;
-      IgnoringErrors([&] { waiting = line_.InBufferCount(); });
-      if (waiting != 0) {
-        IgnoringErrors([&] { reply_ += line_.Input(); });
-        if (reply_.find('\n') != std::string::npos) return Completed();
-        continue;
-      }
+      const Take take = TakeWaitingInput();
+      if (take == Take::Received && reply_.find('\n', checkedUpTo_) != std::string::npos) return Completed();
+      checkedUpTo_ = reply_.size();
       const int64_t elapsed = clock_.NowMs() - attemptStart;
       if (elapsed > port_.TimeOut()) {
         if (reply_.find('\r') != std::string::npos) return Completed();
@@ -54,8 +59,22 @@ class ReplyExchange {
         }
         return AttemptEnd::TimedOut;
       }
-      WaitForInput(port_.TimeOut() - elapsed + 1);
+      const int64_t remaining = port_.TimeOut() - elapsed + 1;
+      if (take == Take::Silent) WaitForInput(remaining);
+      if (take == Take::Failed) clock_.Sleep(std::min(remaining, kFailedTakeRestMs));
     }
+  }
+
+  // Appends the waiting characters to the reply. A control that reports characters but fails
+  // to hand them over has given nothing: the pass goes on to the time-out check.
+  Take TakeWaitingInput() {
+    int32_t waiting = 0;
+    IgnoringErrors([&] { waiting = line_.InBufferCount(); });
+    if (waiting == 0) return Take::Silent;
+    std::string piece;
+    IgnoringErrors([&] { piece = line_.Input(); });
+    reply_ += piece;
+    return piece.empty() ? Take::Failed : Take::Received;
   }
 
   AttemptEnd Completed() {
@@ -88,6 +107,7 @@ class ReplyExchange {
   Clock& clock_;
   int16_t attempt_ = 0;
   std::string reply_;
+  std::size_t checkedUpTo_ = 0;  // the reply before here holds no LF
 };
 
 }  // namespace

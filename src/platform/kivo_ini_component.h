@@ -16,11 +16,6 @@
 
 namespace kivocom {
 
-// Error number of a value too large for the integer type it is stored as.
-inline constexpr int32_t kErrOverflow = 6;
-// Error number of a failed allocation.
-inline constexpr int32_t kErrOutOfMemory = 7;
-
 // The component of one WriteToFile or ReadFromFile call. An empty caller's reference gets a new
 // KivoINIFile for `fname`; that one is released, and the caller's reference emptied again, when
 // the call ends, on every path. A caller's own component stays with the caller.
@@ -47,28 +42,5 @@ class SettingsComponent {
   std::shared_ptr<IniFile>& reference_;
   bool created_ = false;
 };
-
-// The error being handled, as the pending error record a message box explains. Call only inside
-// a catch block.
-inline ErrorRecord CaughtErrorRecord() {
-  try {
-    throw;
-  } catch (const Error& e) {
-    return e.Record();
-  } catch (const std::bad_alloc&) {
-    return {kErrOutOfMemory, "", "Out of memory", "", 0};
-  } catch (const std::exception& e) {
-    return {kErrUnexpected, "", e.what(), "", 0};
-  } catch (...) {
-    return {kErrUnexpected, "", "An unexpected failure occurred.", "", 0};
-  }
-}
-
-// `value` as a 16-bit integer; raises an overflow error (with `source`) when it does not fit.
-inline int16_t ToStoredInteger(int32_t value, const std::string& source) {
-  if (value < std::numeric_limits<int16_t>::min() || value > std::numeric_limits<int16_t>::max())
-    throw Error(kErrOverflow, source, "Overflow: " + std::to_string(value) + " does not fit a 16-bit integer.");
-  return static_cast<int16_t>(value);
-}
 
 }  // namespace kivocom

@@ -51,10 +51,10 @@ struct BusyPointer {
 
 // Hands the command to the parent's line and lets it drain, so that the buffer clearing that
 // follows cannot cut it short.
-void CSmartSwitch::Transmit(CCOMPort& parent, const std::string& command) {
+void CSmartSwitch::Transmit(CCOMPort& parent, const std::string& command, const char* operation) {
   SerialControl& line = parent.COMControl();
   line.Output(command);
-  WaitForTransmitDrain(line, parent.BaudRateName(), command.size(), "CSmartSwitch - SelectPort");
+  WaitForTransmitDrain(line, parent.BaudRateName(), command.size(), std::string("CSmartSwitch - ") + operation);
 }
 
 void CSmartSwitch::SelectPort(const std::string& port) {
@@ -65,10 +65,10 @@ void CSmartSwitch::SelectPort(const std::string& port) {
   DeselectPort();
   if (port.empty()) return;
   const std::string command = SelectCommand(style_, port);
-  CCOMPort& parent = RequireParent();
+  CCOMPort& parent = RequireParent("SelectPort");
   parent.ClearBuffers();
   if (!command.empty()) {
-    Transmit(parent, command);
+    Transmit(parent, command, "SelectPort");
     if (parent.Debugging()) parent.UpdateDebugFile("Selecting SmartSwitch port " + port + " (" + command + ")");
   }
   parent.ClearBuffers();
@@ -77,17 +77,17 @@ void CSmartSwitch::SelectPort(const std::string& port) {
 
 void CSmartSwitch::DeselectPort() {
   const std::string command = DeselectCommand(style_);
-  CCOMPort& parent = RequireParent();
+  CCOMPort& parent = RequireParent("DeselectPort");
   parent.ClearBuffers();
   if (!command.empty()) {
-    Transmit(parent, command);
+    Transmit(parent, command, "DeselectPort");
     if (parent.Debugging()) parent.UpdateDebugFile("Closing SmartSwitch port (" + command + ")");
   }
   currentPort_.clear();
 }
 
 void CSmartSwitch::TestPorts() {
-  CCOMPort& parent = RequireParent();
+  CCOMPort& parent = RequireParent("TestPorts");
   BusyPointer busy;
   parent.OpenPort();
   auto visit = [&](int p) {

@@ -32,10 +32,10 @@ CCOMPort* CSmartSwitch::Parent() const {
   return link ? *link : nullptr;
 }
 
-CCOMPort& CSmartSwitch::RequireParent() const {
+CCOMPort& CSmartSwitch::RequireParent(const char* operation) const {
   CCOMPort* parent = Parent();
   if (!parent)
-    throw Error(kErrNoParent, "CSmartSwitch - SelectPort",
+    throw Error(kErrNoParent, std::string("CSmartSwitch - ") + operation,
                 "The smart switch has no parent port object to send its commands through.");
   return *parent;
 }

@@ -15,7 +15,7 @@ void CSmartSwitch::WriteToFile(std::shared_ptr<IniFile>& INIFile, const std::str
     ini->Section(secname);
     ini->WriteString("Version", KIVOCOM_VERSION_TEXT);
     ini->WriteInteger("NumPorts", NumPorts(), "");
-    ini->WriteInteger("Style", ToStoredInteger(Style(), "CSmartSwitch - WriteToFile"), "");
+    ini->WriteInteger("Style", ToInteger16(Style(), "CSmartSwitch - WriteToFile"), "");
   } catch (...) {
     ShowErrorMessage(LoadResString(109), kMessageTitle, "", 0, CaughtErrorRecord());
   }

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "kivocom/support.h"
+#include "support/blanks.h"
 
 namespace kivocom {
 namespace {
@@ -21,12 +22,6 @@ constexpr std::array<std::pair<int32_t, const char*>, 12> kStringTable{{
     {111, "Unable to successfully read settings from file."},
     {112, "A system error has occurred"},
 }};
-
-std::string TrimBlanks(const std::string& text) {
-  const auto first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return {};
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
 
 // Takes the next value off the "|"-separated list: trimmed when a "|" follows it, else the whole
 // remaining list as it is.

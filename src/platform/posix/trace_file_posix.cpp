@@ -57,7 +57,10 @@ std::string TraceFolder() {
 
 std::string TraceFilePath() { return JoinPath(TraceFolder(), kTraceFileName); }
 
-void AppendTraceLine(const std::string& text) {
+namespace {
+
+// Composes the line and appends it in one write.
+void AppendLine(const std::string& text) {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
   if (!localtime_r(&now, &local)) return;
@@ -72,6 +75,17 @@ void AppendTraceLine(const std::string& text) {
   // One write of the whole line: O_APPEND makes it land in one piece even with other writers.
   if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) WriteAll(fd, line);
   close(fd);
+}
+
+}  // namespace
+
+void AppendTraceLine(const std::string& text) {
+  // Tracing never fails an operation: a line that cannot even be composed is lost like one that
+  // cannot be written.
+  try {
+    AppendLine(text);
+  } catch (...) {
+  }
 }
 
 }  // namespace kivocom
