@@ -18,5 +18,8 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/kivocomConfig.cmake
   ${CMAKE_CURRENT_BINARY_DIR}/kivocomConfigVersion.cmake
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/kivocom)
 
+# The .pc file names its prefix relative to its own folder, so it holds wherever the tree is
+# installed (cmake --install --prefix included).
+file(RELATIVE_PATH KIVOCOM_PC_PREFIX_FROM_PCDIR "${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig" "${CMAKE_INSTALL_PREFIX}")
 configure_file(cmake/kivocom.pc.in ${CMAKE_CURRENT_BINARY_DIR}/kivocom.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/kivocom.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
