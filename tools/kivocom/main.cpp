@@ -11,10 +11,15 @@
 
 namespace kivotool {
 
-ToolMessages& Messages() {
+namespace {
+// The handler is shared with the library, which holds it for the thread.
+std::shared_ptr<ToolMessages> MessagesHandler() {
   static const auto messages = std::make_shared<ToolMessages>();
-  return *messages;
+  return messages;
 }
+}  // namespace
+
+ToolMessages& Messages() { return *MessagesHandler(); }
 
 namespace {
 
@@ -54,7 +59,7 @@ int Run(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   using namespace kivotool;
-  kivocom::InstallThreadUserMessages(std::shared_ptr<kivocom::UserMessages>(&Messages(), [](auto*) {}));
+  kivocom::InstallThreadUserMessages(MessagesHandler());
   try {
     return Run(argc, argv);
   } catch (const ToolFailure& failure) {
