@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <cerrno>
 #include <system_error>
@@ -23,6 +24,9 @@ LinePump::LinePump(int fd) : fd_(fd) {
   if (pipe2(pipeEnds, O_CLOEXEC | O_NONBLOCK) != 0) throw std::system_error(errno, std::generic_category(), "pipe2");
   wakeRead_ = FileDescriptor(pipeEnds[0]);
   wakeWrite_ = FileDescriptor(pipeEnds[1]);
+  if (pipe2(pipeEnds, O_CLOEXEC | O_NONBLOCK) != 0) throw std::system_error(errno, std::generic_category(), "pipe2");
+  waiterRead_ = FileDescriptor(pipeEnds[0]);
+  waiterWrite_ = FileDescriptor(pipeEnds[1]);
   thread_ = std::thread([this] { Run(); });
 }
 
@@ -85,7 +89,10 @@ bool LinePump::ReadAvailable() {
       failure_ = err;
     }
   }
-  if (received || failure_) changed_.notify_all();
+  if (received || failure_) {
+    changed_.notify_all();
+    SignalWaiter();
+  }
   return received;
 }
 
@@ -112,6 +119,21 @@ void LinePump::Fail(int err) {
   std::lock_guard lock(mutex_);
   if (!failure_) failure_ = err;
   changed_.notify_all();
+  SignalWaiter();
+}
+
+// Called under the lock: wakes a client polling the device in WaitForInput.
+void LinePump::SignalWaiter() {
+  if (!waiterPolling_) return;
+  const char signal = 1;
+  const ssize_t written = ::write(waiterWrite_.Get(), &signal, 1);
+  (void)written;
+}
+
+void LinePump::DrainWaiterPipe() {
+  char sink[64];
+  while (::read(waiterRead_.Get(), sink, sizeof sink) > 0) {
+  }
 }
 
 bool LinePump::Stopping() {
@@ -182,6 +204,35 @@ void LinePump::DiscardInput() {
 }
 
 bool LinePump::WaitForInput(Deadline deadline) {
+  for (;;) {
+    {
+      std::lock_guard lock(mutex_);
+      if (!input_.empty() || failure_) return !input_.empty();
+      waiterPolling_ = true;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    const int64_t left = now >= deadline ? 0 : std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
+    pollfd fds[2] = {{fd_, POLLIN, 0}, {waiterRead_.Get(), POLLIN, 0}};
+    const int ready = poll(fds, 2, static_cast<int>(std::min<int64_t>(left, INT_MAX)));
+    {
+      std::lock_guard lock(mutex_);
+      waiterPolling_ = false;
+    }
+    DrainWaiterPipe();
+    if (ready > 0 && (fds[0].revents & POLLIN)) {
+      ReadAvailable();
+    } else if (ready > 0 && (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL))) {
+      return WaitForFailureOrInput(deadline);
+    } else if (ready == 0 && left == 0) {
+      std::lock_guard lock(mutex_);
+      return !input_.empty();
+    }
+  }
+}
+
+// After a hang-up seen by the client: the reader thread tells whether bytes came with it, or
+// records the failure.
+bool LinePump::WaitForFailureOrInput(Deadline deadline) {
   std::unique_lock lock(mutex_);
   changed_.wait_until(lock, deadline, [this] { return !input_.empty() || failure_; });
   return !input_.empty();

@@ -2,7 +2,9 @@
 // the device into a user-space receive buffer, so nothing is lost while the client's thread is
 // busy or asleep (the kernel's tty buffer alone holds a few kilobytes), and writes what the
 // device could not take at once as soon as it can. The thread sleeps in poll() until there is
-// work; the client's waits sleep on a condition variable.
+// work. A client waiting for input polls the device too, so that a reply wakes it straight from
+// the kernel; whichever thread reads first keeps the bytes, and the reader thread tells a
+// polling client through a pipe of its own.
 #pragma once
 
 #include <chrono>
@@ -63,6 +65,9 @@ class LinePump {
   bool Stopping();
   void Wake();
   void DrainWakePipe();
+  void SignalWaiter();
+  void DrainWaiterPipe();
+  bool WaitForFailureOrInput(Deadline deadline);
   std::size_t DeviceQueued() const;
 
   const int fd_;
@@ -75,6 +80,9 @@ class LinePump {
   bool stopping_ = false;
   FileDescriptor wakeRead_;
   FileDescriptor wakeWrite_;
+  bool waiterPolling_ = false;  // a client is in WaitForInput's poll of the device
+  FileDescriptor waiterRead_;
+  FileDescriptor waiterWrite_;
   std::thread thread_;
 };
 
