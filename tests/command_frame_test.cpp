@@ -13,6 +13,9 @@ struct FrameCase {
   std::string line;  // bytes on the line, before the final CR
 };
 
+// Shows a row by its name in test listings.
+void PrintTo(const FrameCase& row, std::ostream* os) { *os << row.name; }
+
 class CommandFrameTest : public ::testing::TestWithParam<FrameCase> {};
 
 TEST_P(CommandFrameTest, FramesTheCommand) {

@@ -231,6 +231,9 @@ struct SwitchCase {
   std::string release;              // the release command; empty when the model has none
 };
 
+// Shows a row by its name in test listings.
+void PrintTo(const SwitchCase& row, std::ostream* os) { *os << row.name; }
+
 class SwitchRoutingTest : public SimulatorTest, public ::testing::WithParamInterface<SwitchCase> {};
 
 TEST_P(SwitchRoutingTest, TrafficReachesOnlyTheSelectedInstrument) {
@@ -318,6 +321,9 @@ struct DownloadCase {
   bool binary;
   int32_t perPiece;
 };
+
+// Shows a row by its name in test listings.
+void PrintTo(const DownloadCase& row, std::ostream* os) { *os << row.name; }
 
 class DownloadStreamTest : public SimulatorTest, public ::testing::WithParamInterface<DownloadCase> {};
 
@@ -440,6 +446,9 @@ struct SwitchBytesCase {
   std::vector<std::string> connects;  // "" is a release
 };
 
+// Shows a row by its name in test listings.
+void PrintTo(const SwitchBytesCase& row, std::ostream* os) { *os << row.name; }
+
 class SwitchDecoderTest : public ::testing::TestWithParam<SwitchBytesCase> {};
 
 TEST_P(SwitchDecoderTest, PicksSwitchCommandsOutOfTheStream) {
@@ -477,6 +486,9 @@ struct FrameCase {
   std::optional<OmegaFrame::Kind> kind;  // no value: not for this instrument
   std::string body;
 };
+
+// Shows a row by its name in test listings.
+void PrintTo(const FrameCase& row, std::ostream* os) { *os << row.name; }
 
 class OmegaFrameTest : public ::testing::TestWithParam<FrameCase> {};
 

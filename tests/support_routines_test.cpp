@@ -12,6 +12,9 @@ struct TemplateCase {
   std::string templ, values, filled;
 };
 
+// Shows a row by its name in test listings.
+void PrintTo(const TemplateCase& row, std::ostream* os) { *os << row.name; }
+
 class FillTemplateTest : public ::testing::TestWithParam<TemplateCase> {};
 
 TEST_P(FillTemplateTest, Fills) {

@@ -42,6 +42,9 @@ struct SelectCase {
   std::string bytes;  // deselect command, then select command
 };
 
+// Shows a row by its name in test listings.
+void PrintTo(const SelectCase& row, std::ostream* os) { *os << row.name; }
+
 class SwitchCommandTest : public SwitchSelectionTest, public ::testing::WithParamInterface<SelectCase> {};
 
 TEST_P(SwitchCommandTest, SendsTheModelsCommands) {
