@@ -2,14 +2,15 @@
 #include "platform/posix/termios_port_holder.h"
 
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 
-#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <set>
-#include <sstream>
+
+#include "platform/posix/port_probe_parse.h"
 
 namespace kivocom {
 namespace {
@@ -18,45 +19,28 @@ namespace fs = std::filesystem;
 
 constexpr std::size_t kMostNamed = 3;
 
-bool SameFile(const struct stat& a, const struct stat& b) {
-  if (S_ISCHR(a.st_mode) && S_ISCHR(b.st_mode)) return a.st_rdev == b.st_rdev;
-  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
+probe::NodeIdentity IdentityOf(const struct stat& st) { return {st.st_dev, st.st_ino, st.st_rdev}; }
 
-// A /proc/locks line reads "1: FLOCK ADVISORY WRITE 4242 00:05:87 0 EOF": the process, then
-// the file as major:minor (hexadecimal, of the file system) and inode.
-std::set<long> LockingProcesses(const struct stat& device) {
+// The processes the kernel's lock table shows holding a lock on the device.
+std::set<long> LockingProcesses(const probe::NodeIdentity& device) {
+  std::ifstream file("/proc/locks");
+  const std::string table{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
   std::set<long> pids;
-  std::ifstream locks("/proc/locks");
-  for (std::string line; std::getline(locks, line);) {
-    if (line.find("->") != std::string::npos) continue;  // a waiter, not a holder
-    std::istringstream fields(line);
-    std::string previous, field;
-    while (fields >> field) {
-      unsigned fsMajor = 0, fsMinor = 0;
-      unsigned long inode = 0;
-      if (std::sscanf(field.c_str(), "%x:%x:%lu", &fsMajor, &fsMinor, &inode) == 3 &&
-          field.find(':') != field.rfind(':')) {
-        if (fsMajor == major(device.st_dev) && fsMinor == minor(device.st_dev) && inode == device.st_ino)
-          pids.insert(std::atol(previous.c_str()));
-        break;
-      }
-      previous = field;
-    }
-  }
+  for (const probe::FileLock& lock : probe::ParseProcLocks(table))
+    if (lock.pid > 0 && probe::LockIsOn(lock, device)) pids.insert(lock.pid);
   return pids;
 }
 
-bool ProcessHasOpen(const fs::path& process, const struct stat& device) {
+bool ProcessHasOpen(const fs::path& process, const probe::NodeIdentity& device) {
   std::error_code error;
   for (fs::directory_iterator it(process / "fd", error), end; !error && it != end; it.increment(error)) {
     struct stat st{};
-    if (stat(it->path().c_str(), &st) == 0 && SameFile(st, device)) return true;
+    if (stat(it->path().c_str(), &st) == 0 && probe::SameDevice(device, IdentityOf(st))) return true;
   }
   return false;
 }
 
-std::set<long> OpeningProcesses(const struct stat& device) {
+std::set<long> OpeningProcesses(const probe::NodeIdentity& device) {
   std::set<long> pids;
   std::error_code error;
   for (fs::directory_iterator it("/proc", error), end; !error && it != end; it.increment(error)) {
@@ -82,8 +66,9 @@ std::string ProcessName(long pid) {
 std::string DeviceHolder(const std::string& device) {
   struct stat st{};
   if (stat(device.c_str(), &st) != 0) return {};
-  std::set<long> pids = LockingProcesses(st);
-  if (pids.empty()) pids = OpeningProcesses(st);
+  const probe::NodeIdentity identity = IdentityOf(st);
+  std::set<long> pids = LockingProcesses(identity);
+  if (pids.empty()) pids = OpeningProcesses(identity);
   std::string names;
   std::size_t named = 0;
   for (long pid : pids) {
