@@ -5,11 +5,17 @@
 #   scripts/run.sh test-sanitize   build with AddressSanitizer and UBSan, then run every test
 #   scripts/run.sh fuzz [SECONDS]  build the settings-file parser's fuzz target with clang and run it
 #   scripts/run.sh build           build only (build/), for the benchmarks and the tool
+#   scripts/run.sh windows-build   cross-build for Windows: x86_64 (build-win64/) and i686 (build-win32/)
+#   scripts/run.sh windows-test    build the x86_64 Windows build and run every test under Wine
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libcli11-dev)
-[ "${1:-}" = fuzz ] && packages+=(clang libclang-rt-14-dev)
+case "${1:-}" in
+  fuzz) packages+=(clang libclang-rt-14-dev) ;;
+  windows-build) packages+=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools googletest) ;;
+  windows-test) packages+=(g++-mingw-w64-x86-64 mingw-w64-tools googletest wine wine64 xvfb xauth) ;;
+esac
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -43,6 +49,15 @@ case "${1:-test}" in
     exec fuzz/run.sh "${2:-60}" ;;
   build)
     build build ;;
+  windows-build)
+    build build-win64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64-w64-mingw32.cmake
+    build build-win32 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-w64-mingw32.cmake ;;
+  windows-test)
+    # The Windows tests reach instruments simulated on this system's pseudo-terminals, through a
+    # simulator host built natively.
+    build build -DKIVOCOM_BUILD_BENCH=OFF
+    build build-win64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64-w64-mingw32.cmake
+    exec tests/wine/windows-test.sh build-win64 build ;;
   *)
-    echo "usage: scripts/run.sh demo|test|test-sanitize|fuzz [SECONDS]|build" >&2; exit 2 ;;
+    echo "usage: scripts/run.sh demo|test|test-sanitize|fuzz [SECONDS]|build|windows-build|windows-test" >&2; exit 2 ;;
 esac
