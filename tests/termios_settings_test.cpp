@@ -7,7 +7,7 @@
 
 #include "kivocom/error.h"
 #include "platform/posix/termios_framing.h"
-#include "platform/posix/termios_settings_text.h"
+#include "platform/serial_settings_text.h"
 
 namespace kivocom {
 namespace {

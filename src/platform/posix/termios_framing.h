@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "platform/posix/termios_settings_text.h"
+#include "platform/serial_settings_text.h"
 
 namespace kivocom {
 

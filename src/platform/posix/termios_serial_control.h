@@ -9,7 +9,7 @@
 #include "kivocom/serial_control.h"
 #include "platform/posix/termios_device.h"
 #include "platform/posix/termios_line_pump.h"
-#include "platform/posix/termios_settings_text.h"
+#include "platform/serial_settings_text.h"
 
 namespace kivocom {
 

@@ -1,5 +1,5 @@
 // Reading the line settings text.
-#include "platform/posix/termios_settings_text.h"
+#include "platform/serial_settings_text.h"
 
 #include <array>
 #include <cctype>
