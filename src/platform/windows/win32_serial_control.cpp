@@ -1,0 +1,186 @@
+// The Win32 serial line: the members of the serial control, each checking the line's state
+// and handing the work to the device or the pump.
+#include "platform/windows/win32_serial_control.h"
+
+#include <algorithm>
+#include <limits>
+#include <system_error>
+
+#include "kivocom/error.h"
+#include "kivocom/port_devices.h"
+#include "platform/windows/win32_serial_errors.h"
+#include "platform/windows/win32_serial_framing.h"
+
+namespace kivocom {
+namespace {
+
+// Closing waits for unsent bytes at most twice their time on the wire and this much more.
+constexpr auto kCloseDrainMargin = std::chrono::milliseconds(100);
+
+std::string Source(const char* member) { return std::string("SerialControl - ") + member; }
+
+int32_t AsCount(std::size_t count) {
+  return static_cast<int32_t>(std::min<std::size_t>(count, std::numeric_limits<int32_t>::max()));
+}
+
+// Waits longer than this are cut to it, so that no deadline overflows the clock.
+constexpr int64_t kLongestWaitMs = int64_t{30} * 24 * 3600 * 1000;
+
+Win32LinePump::Deadline DeadlineAfter(int64_t timeoutMs) {
+  return std::chrono::steady_clock::now() + std::chrono::milliseconds(std::clamp<int64_t>(timeoutMs, 0, kLongestWaitMs));
+}
+
+void RequireZero(int32_t count, const char* member) {
+  if (count != 0)
+    throw Error(kErrInvalidPropertyValue, Source(member),
+                "Invalid property value " + std::to_string(count) + ": only 0 (discard) can be assigned.");
+}
+
+}  // namespace
+
+Win32SerialControl::OpenLine::OpenLine(int32_t port, const std::string& path, const LineSettings& settings,
+                                       const std::string& text, const std::string& source)
+    : device(port, path, settings, text, source), pump(device.Handle()) {}
+
+Win32SerialControl::Win32SerialControl() = default;
+
+Win32SerialControl::~Win32SerialControl() { Close(); }
+
+bool Win32SerialControl::PortOpen() {
+  NoticeLoss();
+  return line_ != nullptr;
+}
+
+void Win32SerialControl::PortOpen(bool open) {
+  NoticeLoss();
+  if (open && line_)
+    throw Error(kErrPortAlreadyOpen, Source("PortOpen"), PortText() + " is already open.");
+  lossDescription_.clear();
+  if (open)
+    Open();
+  else
+    Close();
+}
+
+int32_t Win32SerialControl::CommPort() { return commPort_; }
+
+void Win32SerialControl::CommPort(int32_t port) {
+  NoticeLoss();
+  if (line_)
+    throw Error(kErrPortAlreadyOpen, Source("CommPort"),
+                "The port number cannot change while " + PortText() + " is open; close it first.");
+  if (port < 1)
+    throw Error(kErrInvalidPortNumber, Source("CommPort"),
+                "Invalid port number " + std::to_string(port) + ": ports are numbered from 1.");
+  commPort_ = port;
+}
+
+std::string Win32SerialControl::Settings() { return settingsText_; }
+
+void Win32SerialControl::Settings(const std::string& settings) {
+  const std::string source = Source("Settings");
+  const LineSettings parsed = ParseLineSettings(settings, source);
+  CheckSystemCanUse(parsed, settings, source);
+  NoticeLoss();
+  if (line_) line_->device.ApplySettings(parsed, settings, source);
+  settings_ = parsed;
+  settingsText_ = settings;
+}
+
+void Win32SerialControl::Output(const std::string& data) {
+  Line("Output").pump.Send(data);
+  RaiseIfLost("Output");
+}
+
+int32_t Win32SerialControl::OutBufferCount() { return AsCount(Line("OutBufferCount").pump.PendingOutput()); }
+
+void Win32SerialControl::OutBufferCount(int32_t count) {
+  OpenLine& line = Line("OutBufferCount");
+  RequireZero(count, "OutBufferCount");
+  line.pump.DiscardOutput();
+}
+
+int32_t Win32SerialControl::InBufferCount() { return AsCount(Line("InBufferCount").pump.PendingInput()); }
+
+void Win32SerialControl::InBufferCount(int32_t count) {
+  OpenLine& line = Line("InBufferCount");
+  RequireZero(count, "InBufferCount");
+  line.pump.DiscardInput();
+}
+
+std::string Win32SerialControl::Input() { return Line("Input").pump.TakeInput(); }
+
+void Win32SerialControl::DTREnable(bool enable) {
+  Line("DTREnable").device.SetDtr(enable, Source("DTREnable"));
+}
+
+void Win32SerialControl::RTSEnable(bool enable) {
+  Line("RTSEnable").device.SetRts(enable, Source("RTSEnable"));
+}
+
+bool Win32SerialControl::WaitForInput(int64_t timeoutMs) {
+  const bool waiting = Line("WaitForInput").pump.WaitForInput(DeadlineAfter(timeoutMs));
+  RaiseIfLost("WaitForInput");
+  return waiting;
+}
+
+bool Win32SerialControl::WaitForDrain(int64_t timeoutMs) {
+  const bool drained = Line("WaitForDrain").pump.WaitForOutputSent(DeadlineAfter(timeoutMs), ByteTime());
+  RaiseIfLost("WaitForDrain");
+  return drained;
+}
+
+void Win32SerialControl::Open() {
+  const std::string source = Source("PortOpen");
+  const std::string path = PortDevicePath(commPort_);
+  try {
+    line_ = std::make_unique<OpenLine>(commPort_, path, settings_, settingsText_, source);
+  } catch (const std::system_error& error) {
+    throw Error(kErrDeviceNotOpen, source,
+                PortAndDevice(commPort_, path) + " cannot be served: " + error.code().message() + ".");
+  }
+}
+
+// Bytes still on their way get a bounded chance to reach the wire before the device's
+// attributes are put back, so that they do not go out at another speed.
+void Win32SerialControl::Close() {
+  if (!line_) return;
+  const auto pending = static_cast<int64_t>(line_->pump.PendingOutput());
+  if (pending > 0) {
+    const auto limit = std::chrono::steady_clock::now() + 2 * pending * ByteTime() + kCloseDrainMargin;
+    line_->pump.WaitForOutputSent(limit, ByteTime());
+  }
+  line_.reset();
+}
+
+// A vanished device is let go at once; its description stays to be raised.
+void Win32SerialControl::NoticeLoss() {
+  if (!line_) return;
+  const std::optional<int> failure = line_->pump.Failure();
+  if (!failure) return;
+  lossDescription_ = DeviceError("", line_->device.Port(), line_->device.Path(), *failure).Description();
+  line_.reset();
+}
+
+Win32SerialControl::OpenLine& Win32SerialControl::Line(const char* member) {
+  RaiseIfLost(member);
+  if (!line_)
+    throw Error(kErrPortNotOpen, Source(member),
+                "Operation valid only when the port is open; " + PortText() + " is closed.");
+  return *line_;
+}
+
+void Win32SerialControl::RaiseIfLost(const char* member) {
+  NoticeLoss();
+  if (!lossDescription_.empty()) throw Error(kErrReadingDevice, Source(member), lossDescription_);
+}
+
+std::string Win32SerialControl::PortText() const { return PortAndDevice(commPort_, PortDevicePath(commPort_)); }
+
+std::chrono::nanoseconds Win32SerialControl::ByteTime() const {
+  return std::chrono::nanoseconds(int64_t{1'000'000'000} * settings_.BitsPerCharacter() / settings_.baud);
+}
+
+std::shared_ptr<SerialControl> CreatePlatformSerialControl() { return std::make_shared<Win32SerialControl>(); }
+
+}  // namespace kivocom
