@@ -1,6 +1,7 @@
-// The thread's registry. This system has none, so the default is an empty in-memory registry:
-// no IrDA port is ever found unless a program installs a registry that holds one.
+// The thread's registry: the installed one, else this system's, created on first use.
 #include "kivocom/registry.h"
+
+#include "platform/system_registry.h"
 
 namespace kivocom {
 namespace {
@@ -10,7 +11,7 @@ thread_local std::shared_ptr<Registry> tRegistry;
 }  // namespace
 
 Registry& ThreadRegistry() {
-  if (!tRegistry) tRegistry = std::make_shared<MemoryRegistry>();
+  if (!tRegistry) tRegistry = CreateSystemRegistry();
   return *tRegistry;
 }
 

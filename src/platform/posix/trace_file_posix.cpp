@@ -1,4 +1,4 @@
-// The trace file on POSIX systems: its folder, and appending one line safely.
+// The trace file on POSIX systems: its folder, the time stamp, and appending one line safely.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -7,6 +7,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
+#include <iomanip>
+#include <locale>
+#include <sstream>
+#include <stdexcept>
 
 #include "kivocom/trace_file.h"
 
@@ -36,6 +40,16 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
   return folder + "/" + name;
 }
 
+// The user's regional settings (LC_TIME and friends from the environment); the classic locale
+// when the environment names one this system does not have.
+std::locale UserLocale() {
+  try {
+    return std::locale("");
+  } catch (const std::runtime_error&) {
+    return std::locale::classic();
+  }
+}
+
 bool WriteAll(int fd, const std::string& data) {
   std::size_t done = 0;
   while (done < data.size()) {
@@ -56,6 +70,15 @@ std::string TraceFolder() {
 }
 
 std::string TraceFilePath() { return JoinPath(TraceFolder(), kTraceFileName); }
+
+std::string TraceTimeStamp(const std::tm& when) {
+  static const std::locale userLocale = UserLocale();
+  std::ostringstream out;
+  out.imbue(userLocale);
+  const bool midnight = when.tm_hour == 0 && when.tm_min == 0 && when.tm_sec == 0;
+  out << std::put_time(&when, midnight ? "%x" : "%x %X");
+  return out.str();
+}
 
 namespace {
 

@@ -1,0 +1,48 @@
+// Locking a settings file's folder with LockFileEx on a lock file in it, with a bounded wait.
+#include "platform/windows/kivo_ini_folder_lock_windows.h"
+
+#include <thread>
+
+#include "kivocom/kivo_ini_file.h"
+#include "platform/windows/ansi_text.h"
+#include "platform/windows/kivo_ini_file_errors_windows.h"
+
+namespace kivocom {
+namespace {
+
+constexpr std::chrono::milliseconds kLockPollInterval{2};
+constexpr const char* kLockFileName = ".kivocom-settings.lock";
+
+std::string LockFilePath(const std::string& folder) {
+  const bool separated = !folder.empty() && (folder.back() == '\\' || folder.back() == '/');
+  return separated ? folder + kLockFileName : folder + "\\" + kLockFileName;
+}
+
+}  // namespace
+
+bool FileHandle::Close() {
+  if (handle_ == INVALID_HANDLE_VALUE) return true;
+  const bool closed = CloseHandle(handle_) != 0;
+  handle_ = INVALID_HANDLE_VALUE;
+  return closed;
+}
+
+FolderLock::FolderLock(const std::string& folder, std::chrono::milliseconds wait,
+                       const std::string& path, const std::string& source)
+    : lockFile_(CreateFileW(WideFromAnsi(LockFilePath(folder)).c_str(), GENERIC_READ | GENERIC_WRITE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                            FILE_ATTRIBUTE_HIDDEN, nullptr)) {
+  if (!lockFile_) RaiseSaveError(GetLastError(), path, source);
+  const auto deadline = std::chrono::steady_clock::now() + wait;
+  for (;;) {
+    OVERLAPPED range{};
+    if (LockFileEx(lockFile_.Get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &range)) return;
+    const DWORD code = GetLastError();
+    if (code != ERROR_LOCK_VIOLATION && code != ERROR_IO_PENDING) return;  // the file system keeps no locks
+    if (std::chrono::steady_clock::now() >= deadline)
+      RaiseSaveError(kErrIniFileAccess, path, "another program kept its folder locked", source);
+    std::this_thread::sleep_for(kLockPollInterval);
+  }
+}
+
+}  // namespace kivocom
