@@ -1,4 +1,4 @@
-#include "simulator/pty_pair.h"
+#include "simulator/posix/pty_pair.h"
 
 #include <fcntl.h>
 #include <termios.h>

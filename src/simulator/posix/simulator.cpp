@@ -1,7 +1,7 @@
 // The public face of the simulator: each operation hands over to the engine that owns the thread.
 #include "kivocom/simulator.h"
 
-#include "simulator/simulator_engine.h"
+#include "simulator/posix/simulator_engine.h"
 
 namespace kivocom {
 

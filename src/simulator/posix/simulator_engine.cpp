@@ -1,4 +1,4 @@
-#include "simulator/simulator_engine.h"
+#include "simulator/posix/simulator_engine.h"
 
 #include <algorithm>
 

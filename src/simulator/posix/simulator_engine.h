@@ -19,10 +19,10 @@
 
 #include "kivocom/simulator.h"
 #include "simulator/command_assembler.h"
-#include "simulator/pty_pair.h"
+#include "simulator/posix/pty_pair.h"
+#include "simulator/posix/wake_pipe.h"
 #include "simulator/reply_schedule.h"
 #include "simulator/switch_decoder.h"
-#include "simulator/wake_pipe.h"
 
 namespace kivocom {
 

@@ -1,4 +1,4 @@
-#include "simulator/wake_pipe.h"
+#include "simulator/posix/wake_pipe.h"
 
 #include <fcntl.h>
 #include <unistd.h>
