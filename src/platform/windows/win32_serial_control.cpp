@@ -27,7 +27,8 @@ int32_t AsCount(std::size_t count) {
 constexpr int64_t kLongestWaitMs = int64_t{30} * 24 * 3600 * 1000;
 
 Win32LinePump::Deadline DeadlineAfter(int64_t timeoutMs) {
-  return std::chrono::steady_clock::now() + std::chrono::milliseconds(std::clamp<int64_t>(timeoutMs, 0, kLongestWaitMs));
+  return std::chrono::steady_clock::now() +
+         std::chrono::milliseconds(std::clamp<int64_t>(timeoutMs, 0, kLongestWaitMs));
 }
 
 void RequireZero(int32_t count, const char* member) {

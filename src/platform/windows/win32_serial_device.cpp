@@ -4,6 +4,8 @@
 #include <utility>
 
 #include "kivocom/error.h"
+#include "platform/windows/ansi_text.h"
+#include "platform/windows/system_text_windows.h"
 #include "platform/windows/win32_serial_errors.h"
 #include "platform/windows/win32_serial_framing.h"
 
@@ -14,16 +16,9 @@ namespace {
 // input queue short, so this is a request, and a driver that keeps its own sizes is fine.
 constexpr DWORD kDriverQueueBytes = 64 * 1024;
 
-std::wstring Wide(const std::string& text) {
-  const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring converted(static_cast<std::size_t>(size > 0 ? size : 0), L'\0');
-  if (size > 0) MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), converted.data(), size);
-  return converted;
-}
-
 // No sharing: the port is this program's alone while open.
 Win32Handle OpenExclusive(int32_t port, const std::string& path, const std::string& source) {
-  Win32Handle handle(CreateFileW(Wide(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+  Win32Handle handle(CreateFileW(WideFromAnsi(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                  FILE_FLAG_OVERLAPPED, nullptr));
   if (!handle.Valid()) throw OpenError(source, port, path, GetLastError());
   return handle;
@@ -45,7 +40,7 @@ Win32SerialDevice::Win32SerialDevice(int32_t port, std::string path, const LineS
   current.DCBlength = sizeof(DCB);
   if (!GetCommState(handle_.Get(), &current))
     throw Error(kErrDeviceNotOpen, source,
-                PortAndDevice(port_, path_) + " is not a serial device (" + SystemText(GetLastError()) + ").");
+                PortAndDevice(port_, path_) + " is not a serial device (" + SystemErrorText(GetLastError()) + ").");
   SetupComm(handle_.Get(), kDriverQueueBytes, kDriverQueueBytes);
   SetReadTimeOut(handle_.Get(), port_, path_, source);
   ApplySettings(settings, text, source);
@@ -59,12 +54,12 @@ void Win32SerialDevice::ApplySettings(const LineSettings& settings, const std::s
   DCB dcb{};
   dcb.DCBlength = sizeof(DCB);
   if (!GetCommState(handle_.Get(), &dcb))
-    throw SettingError(source, port_, path_, "the line settings " + text, SystemText(GetLastError()));
+    throw SettingError(source, port_, path_, "the line settings " + text, SystemErrorText(GetLastError()));
   MakeRawLine(dcb);
   SetLineFraming(dcb, settings, text, source);
   SetModemLineControl(dcb, dtrRaised_, rtsRaised_);
   if (!SetCommState(handle_.Get(), &dcb))
-    throw SettingError(source, port_, path_, "the line settings " + text, SystemText(GetLastError()));
+    throw SettingError(source, port_, path_, "the line settings " + text, SystemErrorText(GetLastError()));
 }
 
 void Win32SerialDevice::SetDtr(bool raised, const std::string& source) {
@@ -79,7 +74,7 @@ void Win32SerialDevice::SetRts(bool raised, const std::string& source) {
 
 void Win32SerialDevice::SetModemLine(DWORD function, const std::string& name, const std::string& source) {
   if (!EscapeCommFunction(handle_.Get(), function))
-    throw SettingError(source, port_, path_, "a change of " + name, SystemText(GetLastError()));
+    throw SettingError(source, port_, path_, "a change of " + name, SystemErrorText(GetLastError()));
 }
 
 }  // namespace kivocom

@@ -14,9 +14,6 @@ namespace kivocom {
 // The port and its device as descriptions name them: "COM3 (\\.\COM3)".
 std::string PortAndDevice(int32_t port, const std::string& device);
 
-// The system's own text for the Windows error `err`, without a closing full stop.
-std::string SystemText(DWORD err);
-
 // The error for a device that could not be opened; `err` is the Windows error. Missing devices
 // give 8002, devices held by another program 8010, everything else 8012.
 Error OpenError(const std::string& source, int32_t port, const std::string& device, DWORD err);

@@ -274,7 +274,8 @@ bool Win32LinePump::WaitForOutputSent(Deadline deadline, std::chrono::nanosecond
   for (std::size_t queued = DriverQueuedOutput(); queued > 0; queued = DriverQueuedOutput()) {
     const auto now = std::chrono::steady_clock::now();
     if (now >= deadline) return false;
-    const auto lineTime = std::max<std::chrono::nanoseconds>(kShortestDrainNap, byteTime * static_cast<int64_t>(queued));
+    const auto lineTime =
+        std::max<std::chrono::nanoseconds>(kShortestDrainNap, byteTime * static_cast<int64_t>(queued));
     std::this_thread::sleep_for(std::min<std::chrono::nanoseconds>(deadline - now, lineTime));
   }
   return true;
