@@ -7,7 +7,6 @@
 // Run by hand: build/bench/exchange_bench [exchanges]   (default 2000)
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/resource.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -22,6 +21,7 @@
 #include "kivocom/kivocom.h"
 #include "kivocom/port_devices.h"
 #include "kivocom/simulator.h"
+#include "process_cpu_time.h"
 
 namespace {
 
@@ -31,11 +31,7 @@ using Steady = std::chrono::steady_clock;
 constexpr auto kReplyDelay = std::chrono::microseconds(100);
 constexpr int32_t kBenchPort = 77;
 
-double ProcessCpuSeconds() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
+using bench::ProcessCpuSeconds;
 
 struct Row {
   std::string name;
