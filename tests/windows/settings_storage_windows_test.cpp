@@ -16,7 +16,7 @@ namespace {
 TEST(SettingsStorageWindows, TwoWritersAtOnceLoseNoKey) {
   ScratchFolder scratch;
   const std::string path = scratch.Path("shared.ini");
-  constexpr int kKeys = 40;
+  constexpr int kKeys = 12;
   const auto writer = [&](const std::string& prefix) {
     KivoINIFile file;
     file.FileName(path);

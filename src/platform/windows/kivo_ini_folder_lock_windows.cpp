@@ -27,22 +27,45 @@ bool FileHandle::Close() {
   return closed;
 }
 
+// A lock file being deleted by the writer before (delete pending, or still open for the delete)
+// refuses opens for a moment; a folder this user may not write to refuses them for good.
+bool IsBusy(DWORD code, const std::wstring& path) {
+  if (code == ERROR_SHARING_VIOLATION) return true;
+  return code == ERROR_ACCESS_DENIED && GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 FolderLock::FolderLock(const std::string& folder, std::chrono::milliseconds wait,
                        const std::string& path, const std::string& source)
-    : lockFile_(CreateFileW(WideFromAnsi(LockFilePath(folder)).c_str(), GENERIC_READ | GENERIC_WRITE,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                            FILE_ATTRIBUTE_HIDDEN, nullptr)) {
-  if (!lockFile_) RaiseSaveError(GetLastError(), path, source);
+    : path_(WideFromAnsi(LockFilePath(folder))) {
   const auto deadline = std::chrono::steady_clock::now() + wait;
+  const auto waitOrGiveUp = [&] {
+    if (std::chrono::steady_clock::now() >= deadline)
+      RaiseSaveError(kErrIniFileAccess, path, "another program kept its folder locked", source);
+    std::this_thread::sleep_for(kLockPollInterval);
+  };
   for (;;) {
+    lockFile_.Reset(CreateFileW(path_.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_HIDDEN, nullptr));
+    if (!lockFile_) {
+      const DWORD code = GetLastError();
+      if (!IsBusy(code, path_)) RaiseSaveError(code, path, source);
+      waitOrGiveUp();
+      continue;
+    }
     OVERLAPPED range{};
     if (LockFileEx(lockFile_.Get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &range)) return;
     const DWORD code = GetLastError();
     if (code != ERROR_LOCK_VIOLATION && code != ERROR_IO_PENDING) return;  // the file system keeps no locks
-    if (std::chrono::steady_clock::now() >= deadline)
-      RaiseSaveError(kErrIniFileAccess, path, "another program kept its folder locked", source);
-    std::this_thread::sleep_for(kLockPollInterval);
+    lockFile_.Close();
+    waitOrGiveUp();
   }
+}
+
+// Closing releases the lock; the delete then fails harmlessly while another writer has the file open.
+FolderLock::~FolderLock() {
+  if (!lockFile_) return;
+  lockFile_.Close();
+  DeleteFileW(path_.c_str());
 }
 
 }  // namespace kivocom

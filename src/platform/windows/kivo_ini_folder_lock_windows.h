@@ -33,8 +33,9 @@ class FileHandle {
 // An exclusive lock on the hidden file ".kivocom-settings.lock" in the folder that holds a settings
 // file. Windows locks byte ranges of files, not folders, and the settings file itself cannot carry
 // the lock because every write replaces it with a new file; so writers of every settings file in
-// the folder meet on this one lock file, which is kept (deleting it would let a late writer lock a
-// file nobody else sees). Released when the object ends.
+// the folder meet on this lock file. The file is opened without delete sharing, so the writer
+// that ends last deletes it and no litter stays in the client's folder, while no writer can
+// delete it under another that holds it open. Released when the object ends.
 class FolderLock {
  public:
   // Locks `folder`, waiting at most `wait` for another writer. Raises a save error for `path`
@@ -42,8 +43,12 @@ class FolderLock {
   // on without one.
   FolderLock(const std::string& folder, std::chrono::milliseconds wait, const std::string& path,
              const std::string& source);
+  ~FolderLock();
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
 
  private:
+  std::wstring path_;
   FileHandle lockFile_;
 };
 

@@ -76,6 +76,18 @@ bool IsPlainFile(HANDLE file) {
   return (info.FileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) == 0;
 }
 
+// Writes `line` at the end of `file` while holding a lock on a byte far beyond any trace's end
+// (readers never meet it). Windows appends each write whole by itself, but Wine finds the end and
+// writes there in two steps, so two programs could write at one place; the lock orders them.
+void AppendLocked(HANDLE file, const std::string& line) {
+  OVERLAPPED farByte{};
+  farByte.OffsetHigh = 0x7FFFFFFF;
+  const bool locked = LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &farByte) != 0;
+  DWORD written = 0;
+  WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+  if (locked) UnlockFileEx(file, 0, 1, 0, &farByte);
+}
+
 // Composes the line and appends it in one write.
 void AppendLine(const std::string& text) {
   const std::time_t now = std::time(nullptr);
@@ -83,14 +95,13 @@ void AppendLine(const std::string& text) {
   if (localtime_s(&local, &now) != 0) return;
   const std::string line = TraceTimeStamp(local) + "\t" + text + "\r\n";
 
-  // FILE_APPEND_DATA alone: every write lands at the end of the file, in one piece even with
-  // other writers. Sharing everything lets other programs read, copy or delete the file meanwhile.
-  const HANDLE file = CreateFileW(WideFromAnsi(TraceFilePath()).c_str(), FILE_APPEND_DATA,
+  // FILE_APPEND_DATA without FILE_WRITE_DATA: every write lands at the end of the file. Sharing
+  // everything lets other programs read, copy or delete the file meanwhile.
+  const HANDLE file = CreateFileW(WideFromAnsi(TraceFilePath()).c_str(), FILE_READ_DATA | FILE_APPEND_DATA,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (file == INVALID_HANDLE_VALUE) return;
-  DWORD written = 0;
-  if (IsPlainFile(file)) WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+  if (IsPlainFile(file)) AppendLocked(file, line);
   CloseHandle(file);
 }
 
