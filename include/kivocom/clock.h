@@ -15,7 +15,8 @@ class Clock {
   virtual ~Clock() = default;
   // Milliseconds since an arbitrary fixed start.
   virtual int64_t NowMs() = 0;
-  // Blocks the thread for `ms` milliseconds (returns at once for 0 or less).
+  // Blocks the thread for up to `ms` milliseconds (returns at once for 0 or less). The system
+  // clock on Windows returns early when a window message arrives, so the waiter can pump it.
   virtual void Sleep(int64_t ms) = 0;
 };
 
@@ -27,7 +28,7 @@ class MessagePump {
   virtual void ProcessPending() = 0;
 };
 
-// The system's steady clock.
+// The system's steady clock (the tick counter on Windows). Its Sleep uses no processor time.
 class SystemClock : public Clock {
  public:
   int64_t NowMs() override;
@@ -63,9 +64,11 @@ Clock& ThreadClock();
 // Installs `clock` for the calling thread; nullptr returns to the system clock.
 void InstallThreadClock(std::shared_ptr<Clock> clock);
 
-// The calling thread's message pump (processes nothing unless one was installed).
+// The calling thread's message pump unless one was installed: on Windows it dispatches the
+// thread's window messages (PeekMessage, TranslateMessage, DispatchMessage; a WM_QUIT is posted
+// again for the program's own loop); elsewhere it processes nothing.
 MessagePump& ThreadMessagePump();
-// Installs `pump` for the calling thread; nullptr returns to the pump that processes nothing.
+// Installs `pump` for the calling thread; nullptr returns to the system's pump.
 void InstallThreadMessagePump(std::shared_ptr<MessagePump> pump);
 
 }  // namespace kivocom

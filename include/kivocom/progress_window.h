@@ -1,5 +1,7 @@
-// The progress window a download shows while readings stream in. A GUI program installs a factory
-// that makes real windows; the default draws a one-line bar on a terminal's standard error.
+// The progress window a download shows while readings stream in. The default on Windows is a real
+// window with a progress bar and a Cancel button, running on the downloading thread (the library's
+// message pump keeps it alive); elsewhere a one-line bar on a terminal's standard error. A program
+// may install a factory of its own.
 #pragma once
 
 #include <cstdint>
@@ -30,7 +32,7 @@ class ProgressWindow {
 // which never reads as a cancel.
 using ProgressWindowFactory = std::function<std::unique_ptr<ProgressWindow>()>;
 
-// Installs the calling thread's factory; an empty one returns to the terminal progress bar.
+// Installs the calling thread's factory; an empty one returns to the system's default window.
 void InstallThreadProgressWindowFactory(ProgressWindowFactory factory);
 
 // Makes a progress window with the calling thread's factory.
@@ -49,7 +51,7 @@ void ClearDownloadCancelRequest();
 
 // The terminal progress bar: draws "Downloading...", readings done against expected, bytes and
 // elapsed time on one line of standard error, at most a few times a second, and clears it at the
-// end. Draws nothing when standard error is not a terminal.
+// end. Draws nothing when standard error is not a terminal (on Windows: not a console).
 std::unique_ptr<ProgressWindow> CreateTerminalProgressWindow();
 
 }  // namespace kivocom

@@ -1,5 +1,6 @@
 // The library's messages to the user: a modal message box and the application's mouse pointer.
-// A GUI program installs its own handler; the default one writes boxes to standard error.
+// A program may install its own handler. The default on Windows shows real message boxes (title,
+// OK button, icon) and sets the mouse pointer; elsewhere it writes boxes to standard error.
 #pragma once
 
 #include <cstdint>
@@ -31,7 +32,8 @@ class UserMessages {
   virtual void SetPointer(MousePointer shape) = 0;
 };
 
-// The default handler: writes the title and each prompt line to standard error and returns at once.
+// Writes the title and each prompt line to standard error and returns at once (the default handler
+// except on Windows).
 class StderrUserMessages : public UserMessages {
  public:
   void ShowBox(const std::string& prompt, int32_t flags, const std::string& title,
@@ -41,7 +43,7 @@ class StderrUserMessages : public UserMessages {
 
 // The calling thread's handler.
 UserMessages& ThreadUserMessages();
-// Installs `handler` for the calling thread; nullptr returns to the standard-error handler.
+// Installs `handler` for the calling thread; nullptr returns to the system's default handler.
 void InstallThreadUserMessages(std::shared_ptr<UserMessages> handler);
 
 }  // namespace kivocom

@@ -1,19 +1,9 @@
-// The system clock, the virtual clock for tests, and the thread's clock and message pump.
+// The virtual clock for tests, and the thread's clock and message pump.
 #include "kivocom/clock.h"
 
-#include <chrono>
-#include <thread>
+#include "platform/system_services.h"
 
 namespace kivocom {
-
-int64_t SystemClock::NowMs() {
-  using namespace std::chrono;
-  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-void SystemClock::Sleep(int64_t ms) {
-  if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
 
 void VirtualClock::At(int64_t atMs, std::function<void()> action) {
   actions_.emplace(atMs, std::move(action));
@@ -46,15 +36,8 @@ bool VirtualClock::AdvanceUntil(int64_t deadlineMs, const std::function<bool()>&
 }
 
 namespace {
-
-class IdlePump : public MessagePump {
- public:
-  void ProcessPending() override {}
-};
-
 thread_local std::shared_ptr<Clock> tClock;
 thread_local std::shared_ptr<MessagePump> tPump;
-
 }  // namespace
 
 Clock& ThreadClock() {
@@ -65,7 +48,7 @@ Clock& ThreadClock() {
 void InstallThreadClock(std::shared_ptr<Clock> clock) { tClock = std::move(clock); }
 
 MessagePump& ThreadMessagePump() {
-  if (!tPump) tPump = std::make_shared<IdlePump>();
+  if (!tPump) tPump = CreateSystemMessagePump();
   return *tPump;
 }
 

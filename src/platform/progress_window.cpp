@@ -3,6 +3,8 @@
 
 #include <atomic>
 
+#include "platform/system_services.h"
+
 namespace kivocom {
 namespace {
 thread_local ProgressWindowFactory tFactory;
@@ -14,7 +16,7 @@ static_assert(std::atomic<bool>::is_always_lock_free);
 void InstallThreadProgressWindowFactory(ProgressWindowFactory factory) { tFactory = std::move(factory); }
 
 std::unique_ptr<ProgressWindow> CreateProgressWindow() {
-  return tFactory ? tFactory() : CreateTerminalProgressWindow();
+  return tFactory ? tFactory() : CreateSystemProgressWindow();
 }
 
 void RequestDownloadCancel() { gCancelRequested.store(true); }

@@ -1,12 +1,11 @@
 // The download progress bar on a terminal's standard error.
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <string>
 
 #include "kivocom/clock.h"
 #include "kivocom/progress_window.h"
+#include "platform/error_console.h"
 
 namespace kivocom {
 namespace {
@@ -33,7 +32,7 @@ class TerminalProgressWindow : public ProgressWindow {
     return true;
   }
   void CloseWindow() override {
-    if (drawn_) Write("\r\033[K");
+    if (drawn_) WriteErrorConsole("\r\033[K");
     drawn_ = false;
     visible_ = false;
   }
@@ -53,11 +52,7 @@ class TerminalProgressWindow : public ProgressWindow {
                   std::string(filled, '#').c_str(), std::string(kBarWidth - filled, '.').c_str(), done_, total_,
                   static_cast<long long>(bytes_), static_cast<long long>(seconds / 60),
                   static_cast<long long>(seconds % 60));
-    Write(line);
-  }
-  static void Write(const std::string& text) {
-    // Best effort: a progress display that cannot be drawn must not disturb the download.
-    if (write(STDERR_FILENO, text.data(), text.size()) < 0) return;
+    WriteErrorConsole(line);
   }
 
   std::string message_;
@@ -82,7 +77,7 @@ class SilentProgressWindow : public ProgressWindow {
 }  // namespace
 
 std::unique_ptr<ProgressWindow> CreateTerminalProgressWindow() {
-  if (isatty(STDERR_FILENO)) return std::make_unique<TerminalProgressWindow>();
+  if (ErrorConsoleIsTerminal()) return std::make_unique<TerminalProgressWindow>();
   return std::make_unique<SilentProgressWindow>();
 }
 

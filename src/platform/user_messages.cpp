@@ -1,7 +1,9 @@
-// The default message handler (standard error) and the thread's handler.
+// The standard-error message handler and the thread's handler.
 #include "kivocom/user_messages.h"
 
 #include <cstdio>
+
+#include "platform/system_services.h"
 
 namespace kivocom {
 
@@ -19,7 +21,7 @@ thread_local std::shared_ptr<UserMessages> tMessages;
 }  // namespace
 
 UserMessages& ThreadUserMessages() {
-  if (!tMessages) tMessages = std::make_shared<StderrUserMessages>();
+  if (!tMessages) tMessages = CreateSystemUserMessages();
   return *tMessages;
 }
 

@@ -1,0 +1,16 @@
+#include "platform/windows/ansi_text.h"
+
+#include <windows.h>
+
+namespace kivocom {
+
+std::wstring WideFromAnsi(const std::string& text) {
+  if (text.empty()) return {};
+  const int size = static_cast<int>(text.size());
+  const int wideSize = MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
+  std::wstring wide(static_cast<size_t>(wideSize), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), wideSize);
+  return wide;
+}
+
+}  // namespace kivocom
