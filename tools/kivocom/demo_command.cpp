@@ -1,8 +1,6 @@
 // demo: the library at work on a simulated instrument started in this process: a query in each
 // controller style, an omega set frame, a query through a smart switch to two instruments, a
 // download with its progress bar, settings saved and read back, and the trace of the traffic.
-#include <stdlib.h>
-
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -19,6 +17,7 @@
 #include "kivocom/smart_switch.h"
 #include "port_options.h"
 #include "simulated_bench.h"
+#include "tool_system.h"
 #include "visible_text.h"
 
 namespace kivotool {
@@ -32,8 +31,8 @@ constexpr int kDemoReadings = 20;
 
 class Demo {
  public:
-  Demo() : folder_(MakeFolder()) {
-    setenv("KIVOCOM_TRACE_DIR", folder_.c_str(), 1);
+  Demo() : folder_(MakeTemporaryFolder("kivocom-demo-")) {
+    SetEnvironmentValue("KIVOCOM_TRACE_DIR", folder_);
     sim_.SetBaudRate(115200);
     instrument_ = sim_.AddInstrument(DemoInstrument(CS_KIVO, "01", 0, kDemoReadings, false));
     MapPortToDevice(kDemoPort, sim_.DevicePath());
@@ -61,12 +60,6 @@ class Demo {
   }
 
  private:
-  static std::string MakeFolder() {
-    std::string pattern = (fs::temp_directory_path() / "kivocom-demo-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw ToolFailure(kExitDemoFailed, "cannot make a temporary folder");
-    return pattern;
-  }
-
   static bool Check(bool ok, const std::string& line) {
     std::cout << "   " << line << (ok ? "   ok" : "   FAILED") << "\n";
     return ok;

@@ -1,5 +1,4 @@
 // download: pull stored readings with a progress bar; Ctrl-C cancels and keeps what arrived.
-#include <csignal>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -9,6 +8,7 @@
 #include "kivocom/comport.h"
 #include "kivocom/progress_window.h"
 #include "port_options.h"
+#include "tool_system.h"
 
 namespace kivotool {
 namespace {
@@ -20,18 +20,6 @@ struct DownloadOptions {
   int readings = 1;
   bool binary = false;
   std::string output;
-};
-
-extern "C" void CancelOnInterrupt(int) { RequestDownloadCancel(); }
-
-// Ctrl-C cancels the download (which keeps the data) instead of ending the tool.
-class InterruptCancelsDownload {
- public:
-  InterruptCancelsDownload() { previous_ = std::signal(SIGINT, CancelOnInterrupt); }
-  ~InterruptCancelsDownload() { std::signal(SIGINT, previous_); }
-
- private:
-  void (*previous_)(int);
 };
 
 void WriteResult(const std::string& data, const std::string& output) {
@@ -50,16 +38,19 @@ void RunDownload(const PortOptions& options, const DownloadOptions& d) {
   auto port = MakePort(options);
   RequirePortReady(*port);
   ECOMError err = CE_NONE;
-  std::string data;
+  size_t received = 0;
   {
+    // Ctrl-C cancels the download, which keeps the data; the data is written before the tool
+    // lets an interrupt end it again.
     InterruptCancelsDownload interrupt;
-    data = port->Download(d.binary, err, d.cmd, options.switchPort, options.address, d.readings);
+    const std::string data = port->Download(d.binary, err, d.cmd, options.switchPort, options.address, d.readings);
+    WriteResult(data, d.output);
+    received = data.size();
   }
-  WriteResult(data, d.output);
   if (err == CE_TIMEOUT)
     throw ToolFailure(kExitTimeout, "no data from " + ComName(port->port()) + " in " + std::to_string(port->Retries()) +
                                         " attempt(s) of " + std::to_string(port->TimeOut()) + " ms");
-  if (err == CE_ABORTED) throw ToolFailure(kExitAborted, "download cancelled after " + std::to_string(data.size()) + " bytes");
+  if (err == CE_ABORTED) throw ToolFailure(kExitAborted, "download cancelled after " + std::to_string(received) + " bytes");
 }
 
 }  // namespace

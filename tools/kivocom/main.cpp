@@ -7,6 +7,7 @@
 #include "commands.h"
 #include "exit_codes.h"
 #include "kivocom/error.h"
+#include "kivocom/progress_window.h"
 #include "tool_messages.h"
 
 namespace kivotool {
@@ -60,6 +61,8 @@ int Run(int argc, char** argv) {
 int main(int argc, char** argv) {
   using namespace kivotool;
   kivocom::InstallThreadUserMessages(MessagesHandler());
+  // A console tool shows a download's progress on the console, on every system.
+  kivocom::InstallThreadProgressWindowFactory(kivocom::CreateTerminalProgressWindow);
   try {
     return Run(argc, argv);
   } catch (const ToolFailure& failure) {

@@ -1,8 +1,5 @@
 #include "port_options.h"
 
-#include <stdlib.h>
-
-
 #include "exit_codes.h"
 #include "kivocom/error.h"
 #include "kivocom/kivo_ini_file.h"
@@ -12,6 +9,7 @@
 #include "kivocom/smart_switch.h"
 #include "memory_ini_file.h"
 #include "simulated_bench.h"
+#include "tool_system.h"
 
 namespace kivotool {
 namespace {
@@ -93,7 +91,7 @@ std::unique_ptr<CCOMPort> MakePort(const PortOptions& o) {
   if (o.raw) port->StripCRLF(false);
   if (o.noAsciiCheck) port->CheckNonAscii(false);
   if (o.trace) {
-    setenv("KIVOCOM_TRACE_DIR", o.trace->empty() ? "." : o.trace->c_str(), 1);
+    SetEnvironmentValue("KIVOCOM_TRACE_DIR", o.trace->empty() ? "." : *o.trace);
     port->Debugging(true);
   }
   return port;

@@ -1,6 +1,5 @@
 // simulate: a simulated instrument (or several behind a smart switch) on a pseudo-terminal, until
 // Ctrl-C.
-#include <csignal>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -9,6 +8,7 @@
 #include "exit_codes.h"
 #include "kivocom/simulator.h"
 #include "simulated_bench.h"
+#include "tool_system.h"
 
 namespace kivotool {
 namespace {
@@ -25,23 +25,9 @@ struct SimulateOptions {
   int baud = 9600;
 };
 
-int WaitForInterrupt() {
-  sigset_t signals;
-  sigemptyset(&signals);
-  sigaddset(&signals, SIGINT);
-  sigaddset(&signals, SIGTERM);
-  int received = 0;
-  sigwait(&signals, &received);
-  return received;
-}
-
 void RunSimulate(const SimulateOptions& o) {
-  // Blocked before the simulator's thread starts, so that only sigwait receives Ctrl-C.
-  sigset_t signals;
-  sigemptyset(&signals);
-  sigaddset(&signals, SIGINT);
-  sigaddset(&signals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  // Before the simulator's thread starts, so that only the wait below receives Ctrl-C.
+  HoldInterrupts();
 
   InstrumentSimulator sim;
   sim.SetBaudRate(o.baud);

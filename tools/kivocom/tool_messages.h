@@ -2,9 +2,8 @@
 // that a command can tell whether the library reported a failure.
 #pragma once
 
-#include <unistd.h>
-
 #include "kivocom/user_messages.h"
+#include "tool_system.h"
 
 namespace kivotool {
 
@@ -14,7 +13,7 @@ class ToolMessages : public kivocom::StderrUserMessages {
                int32_t helpContext) override {
     ++shown_;
     // A box can come while a progress bar holds the terminal's line: start on a clean line.
-    if (isatty(STDERR_FILENO) && write(STDERR_FILENO, "\r\033[K", 4) < 0) return;
+    ClearErrorLine();
     StderrUserMessages::ShowBox(prompt, flags, title, helpFile, helpContext);
   }
   // Message boxes shown so far.
