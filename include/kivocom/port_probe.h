@@ -4,6 +4,9 @@
 // (kivocom/port_devices.h). A port counts as held when another process has it open or locked, or
 // a lock file names a running process; this process's own open files and locks do not count.
 // Only where the system shows no lock table at all (no /proc) is a device opened to find out.
+// On Windows the ports are those of the system's serial device map
+// (HKLM\HARDWARE\DEVICEMAP\SERIALCOMM) and those mapped to another device; Windows shows no
+// holder of a port without opening it, so there every present port reports as free.
 #pragma once
 
 #include <cstdint>
