@@ -27,6 +27,12 @@
 // The line: the slave may be opened and closed for every exchange; the simulator keeps it
 // openable until it is unplugged or destroyed. Answers sent while no program holds the slave open
 // wait in the pseudo-terminal until the next opening clears its buffers.
+//
+// The Windows build runs under Wine only: it starts the native simulator host named by the
+// environment variable KIVOCOM_SIMULATOR_HOST (kivocom_simhost of the Linux build), whose
+// pseudo-terminal the host links as COM100 or the next free number of the Wine prefix, and every
+// member below is a request to that host. Without the variable, or on Windows itself, the
+// constructor raises 8012.
 #pragma once
 
 #include <chrono>
@@ -116,7 +122,8 @@ class InstrumentSimulator {
   InstrumentSimulator(const InstrumentSimulator&) = delete;
   InstrumentSimulator& operator=(const InstrumentSimulator&) = delete;
 
-  // The device the library opens, such as /dev/pts/3; valid until the far end is unplugged.
+  // The device the library opens, such as /dev/pts/3 (\\.\COM100 in the Windows build); valid
+  // until the far end is unplugged.
   const std::string& DevicePath() const { return devicePath_; }
 
   // The line's rate in bits per second, used for pacing and the default reply delay (9600 until
@@ -130,7 +137,9 @@ class InstrumentSimulator {
   // commands; with one, only those on the connected switch port do.
   InstrumentId AddInstrument(SimulatedInstrument instrument, const std::string& switchPort = "");
   // Runs `change` on the instrument `id` while no command is being handled (do not call the
-  // simulator from inside it); raises kivocom::Error 380 for an unknown id.
+  // simulator from inside it); raises kivocom::Error 380 for an unknown id. The Windows build runs
+  // it on a copy that then replaces the instrument, so a value a set frame stores in between is
+  // lost.
   void ChangeInstrument(InstrumentId id, const std::function<void(SimulatedInstrument&)>& change);
   // A copy of the instrument `id` as it is now, stored set values included; raises
   // kivocom::Error 380 for an unknown id.
