@@ -3,35 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "kivocom/kivocom.h"
-#include "kivocom/simulator.h"
-#include "support/scratch_folder.h"
-#include "support/tool_run.h"
+#include "support/tool_fixture.h"
 
 namespace kivocom {
 namespace {
-
-#ifdef KIVOCOM_TOOL_PATH
-const std::string kTool = KIVOCOM_TOOL_PATH;
-#else
-const std::string kTool;
-#endif
-
-class ToolTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    if (kTool.empty()) GTEST_SKIP() << "the tool is not built";
-    sim.SetBaudRate(115200);
-  }
-  ToolResult Run(std::vector<std::string> args) { return RunTool(kTool, args); }
-  std::vector<std::string> Line(const std::string& command, std::vector<std::string> more = {}) {
-    std::vector<std::string> args{command, "--device", sim.DevicePath(), "--port", "42", "--baud", "115200",
-                                  "--timeout", "200", "--retries", "2"};
-    args.insert(args.end(), more.begin(), more.end());
-    return args;
-  }
-  InstrumentSimulator sim;
-  ScratchFolder scratch;
-};
 
 TEST_F(ToolTest, QueryInEachStylePrintsTheReply) {
   SimulatedInstrument instrument;
@@ -77,30 +52,6 @@ TEST_F(ToolTest, DownloadWritesTheReadingsToAFile) {
   const ToolResult r = Run(args);
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(ReadFileBytes(scratch.Path("readings.txt")), StoredReadingsStream(instrument.download));
-}
-
-TEST_F(ToolTest, DownloadDrawsItsProgressBarOnATerminal) {
-  SimulatedInstrument instrument;
-  instrument.download = StoredReadings{"DL", 10, false, 5, std::chrono::milliseconds(300)};
-  sim.AddInstrument(instrument);
-  const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-  ASSERT_GE(master, 0);
-  ASSERT_EQ(grantpt(master), 0);
-  ASSERT_EQ(unlockpt(master), 0);
-  const int terminal = open(ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
-  ASSERT_GE(terminal, 0);
-  std::vector<std::string> args = Line("download", {"-n", "10", "-o", scratch.Path("readings.txt")});
-  args.insert(args.begin() + 1, "DL");
-  const ToolResult r = RunTool(kTool, args, 20000, terminal);
-  close(terminal);
-  std::string screen;
-  char buffer[4096];
-  for (ssize_t n; (n = read(master, buffer, sizeof buffer)) > 0;) screen.append(buffer, static_cast<std::size_t>(n));
-  close(master);
-  EXPECT_EQ(r.exitCode, 0);
-  EXPECT_NE(screen.find("Downloading... ["), std::string::npos) << screen;
-  EXPECT_NE(screen.find("10/10 readings"), std::string::npos) << screen;
-  EXPECT_NE(screen.find("\r\033[K"), std::string::npos) << "the bar is cleared at the end";
 }
 
 TEST_F(ToolTest, SettingsSavedThenShown) {

@@ -12,7 +12,7 @@
 #include <fstream>
 
 #include "kivocom/kivocom.h"
-#include "support/child_process.h"
+#include "support/posix/child_process.h"
 #include "support/settings_fixture.h"
 
 namespace kivocom {

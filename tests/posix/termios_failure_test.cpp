@@ -16,8 +16,8 @@
 #include "kivocom/port_devices.h"
 #include "kivocom/serial_control.h"
 #include "platform/posix/termios_errors.h"
-#include "support/child_process.h"
-#include "support/pty_pair.h"
+#include "support/posix/child_process.h"
+#include "support/posix/pty_pair.h"
 
 namespace kivocom {
 namespace {

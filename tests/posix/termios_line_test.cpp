@@ -19,7 +19,7 @@
 #include "kivocom/error.h"
 #include "kivocom/port_devices.h"
 #include "kivocom/serial_control.h"
-#include "support/pty_pair.h"
+#include "support/posix/pty_pair.h"
 
 namespace kivocom {
 namespace {

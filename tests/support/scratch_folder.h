@@ -1,40 +1,49 @@
 // A fresh folder for one test's files, removed with everything in it when the test ends, and
-// helpers to read and write whole files byte for byte.
+// helpers to read and write whole files byte for byte. Paths use "/" between names, which both
+// systems take.
 #pragma once
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace kivocom {
 
+// The folder scratch folders are made in: this system's choice of a quick, private place.
+std::filesystem::path ScratchRoot();
+
 class ScratchFolder {
  public:
-  // Made under TMPDIR when set, else in memory (/dev/shm) where there is one, so that the flushes
-  // to disk that every settings write makes cost the tests nothing; else under /tmp.
-  ScratchFolder() {
-    const char* tmp = std::getenv("TMPDIR");
-    const std::string root = (tmp && *tmp) ? tmp : access("/dev/shm", W_OK | X_OK) == 0 ? "/dev/shm" : "/tmp";
-    std::string pattern = root + "/kivocom-test-XXXXXX";
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot create a scratch folder");
-    folder_ = pattern;
+  // A new folder named `prefix` and random letters under ScratchRoot(); made by this object alone,
+  // as creating a folder that already exists fails.
+  explicit ScratchFolder(const std::string& prefix = "kivocom-test-") {
+    std::random_device seed;
+    std::mt19937 random(seed());
+    std::uniform_int_distribution<int> letter(0, 25);
+    for (int attempt = 0; attempt < 100 && folder_.empty(); ++attempt) {
+      std::string name = prefix;
+      for (int i = 0; i < 8; ++i) name += static_cast<char>('a' + letter(random));
+      const std::filesystem::path candidate = ScratchRoot() / name;
+      std::error_code error;
+      if (std::filesystem::create_directory(candidate, error)) folder_ = candidate.generic_string();
+    }
+    if (folder_.empty()) throw std::runtime_error("cannot create a scratch folder");
   }
   ~ScratchFolder() {
+    namespace fs = std::filesystem;
     std::error_code ignored;
     // Give back the permissions a test took away, so that everything can be removed.
-    for (auto it = std::filesystem::recursive_directory_iterator(folder_, ignored);
-         it != std::filesystem::recursive_directory_iterator(); it.increment(ignored))
-      if (it->is_directory(ignored)) chmod(it->path().c_str(), 0700);
-    chmod(folder_.c_str(), 0700);
-    std::filesystem::remove_all(folder_, ignored);
+    for (auto it = fs::recursive_directory_iterator(folder_, ignored); it != fs::recursive_directory_iterator();
+         it.increment(ignored))
+      if (it->is_directory(ignored)) fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+    fs::permissions(folder_, fs::perms::owner_all, fs::perm_options::add, ignored);
+    fs::remove_all(folder_, ignored);
   }
   ScratchFolder(const ScratchFolder&) = delete;
   ScratchFolder& operator=(const ScratchFolder&) = delete;

@@ -1,37 +1,24 @@
 // Points the trace file at a fresh temporary folder for one test and reads its lines back.
 #pragma once
 
-#include <stdlib.h>
-
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
+
+#include "support/environment.h"
+#include "support/scratch_folder.h"
 
 namespace kivocom {
 
 class TraceCapture {
  public:
-  TraceCapture() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kivocom-trace-XXXXXX").string();
-    folder_ = mkdtemp(pattern.data());
-    setenv("KIVOCOM_TRACE_DIR", folder_.c_str(), 1);
-  }
-  ~TraceCapture() {
-    unsetenv("KIVOCOM_TRACE_DIR");
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
-  }
+  TraceCapture() : folder_("kivocom-trace-") { SetEnvironment("KIVOCOM_TRACE_DIR", folder_.Folder()); }
+  ~TraceCapture() { UnsetEnvironment("KIVOCOM_TRACE_DIR"); }
 
-  std::string Path() const { return folder_ + "/dbgkcom.txt"; }
-  const std::string& Folder() const { return folder_; }
+  std::string Path() const { return folder_.Path("dbgkcom.txt"); }
+  const std::string& Folder() const { return folder_.Folder(); }
 
   // The whole file as written.
-  std::string Raw() const {
-    std::ifstream in(Path(), std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  }
+  std::string Raw() const { return ReadFileBytes(Path()); }
 
   // The texts of the lines, without time stamps, TABs and line ends. A text may itself hold CR
   // and LF, so lines are found by their TAB: each line is "<stamp>TAB<text>CR LF", and a stamp
@@ -50,7 +37,7 @@ class TraceCapture {
   }
 
  private:
-  std::string folder_;
+  ScratchFolder folder_;
 };
 
 }  // namespace kivocom

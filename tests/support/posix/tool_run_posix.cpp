@@ -1,6 +1,4 @@
-// Runs the built kivocom tool as a separate program and collects its output and exit status.
-#pragma once
-
+// Runs the tool through posix_spawn, reading its output and error pipes with poll.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -8,23 +6,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <string>
-#include <vector>
+#include "support/posix/tool_run_posix.h"
 
 extern char** environ;
 
 namespace kivocom {
 
-struct ToolResult {
-  int exitCode = -1;
-  std::string out;
-  std::string err;
-};
-
-// Runs the tool with `args`, waiting up to `timeoutMs` before killing it (exit code -1 then).
-// With `errTerminal`, the tool's standard error is that terminal device instead of a pipe.
-inline ToolResult RunTool(const std::string& tool, const std::vector<std::string>& args, int timeoutMs = 20000,
-                          int errTerminal = -1) {
+ToolResult RunToolOnTerminal(const std::string& tool, const std::vector<std::string>& args, int timeoutMs,
+                             int errTerminal) {
   int outPipe[2], errPipe[2];
   ToolResult result;
   if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0) return result;
@@ -74,6 +63,10 @@ inline ToolResult RunTool(const std::string& tool, const std::vector<std::string
   waitpid(pid, &status, 0);
   result.exitCode = (!killed && WIFEXITED(status)) ? WEXITSTATUS(status) : -1;
   return result;
+}
+
+ToolResult RunTool(const std::string& tool, const std::vector<std::string>& args, int timeoutMs) {
+  return RunToolOnTerminal(tool, args, timeoutMs, -1);
 }
 
 }  // namespace kivocom

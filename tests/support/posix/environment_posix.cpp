@@ -1,0 +1,12 @@
+// The environment through the C library's own calls.
+#include <stdlib.h>
+
+#include "support/environment.h"
+
+namespace kivocom {
+
+void SetEnvironment(const std::string& name, const std::string& value) { setenv(name.c_str(), value.c_str(), 1); }
+
+void UnsetEnvironment(const std::string& name) { unsetenv(name.c_str()); }
+
+}  // namespace kivocom
