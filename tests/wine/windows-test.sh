@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Runs the Windows build's whole test suite under Wine: windows-test.sh WINDOWS_BUILD NATIVE_BUILD
+# The tests run in the Wine prefix of the Windows build (WINDOWS_BUILD/wineprefix), on a virtual
+# display, and reach simulated instruments through the native build's simulator host.
+set -euo pipefail
+windows_build=$(realpath "$1")
+native_build=$(realpath "$2")
+here=$(dirname "$(realpath "$0")")
+
+export WINEPREFIX="$windows_build/wineprefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=d"
+export KIVOCOM_SIMULATOR_HOST="$native_build/src/kivocom_simhost"
+
+# Creates the prefix once; the test runner takes the same lock, so nothing races to create it.
+"$here/run-under-wine.sh" "$WINEPREFIX" cmd /c exit
+wineserver -w
+# A server that stays up between test programs: COM links made while Wine starts are not seen,
+# and starting it once for the run keeps every test program's start quick.
+wineserver -p
+trap 'wineserver -k || true; wineserver -w || true' EXIT
+# With no window manager on the virtual display, Wine waits two seconds for one each time a
+# window is hidden or destroyed; unmanaged windows close at once.
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null
+
+xvfb-run -a -s "-screen 0 1024x768x24" ctest --test-dir "$windows_build" --output-on-failure -j2
