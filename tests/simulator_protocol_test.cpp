@@ -94,7 +94,8 @@ TEST(SimulatorProtocol, ACutMessageRaisesAtEveryLength) {
 }
 
 TEST(SimulatorProtocol, ATruthByteOtherThanZeroOrOneRaises) {
-  WireReader reader(std::string(1, '\x02'));
+  const std::string message(1, '\x02');
+  WireReader reader(message);
   EXPECT_THROW(reader.Bool(), Error);
 }
 
