@@ -99,5 +99,35 @@ TEST(Win32SerialFraming, ModemLinesKeepTheirLastState) {
   }
 }
 
+// A virtual line that refuses the format asked keeps its own; the speed, the raw line and the
+// modem lines of the block stay as asked.
+TEST(Win32SerialFraming, KeepingTheHeldFormatChangesNothingElse) {
+  DCB held = BlockFor("9600,N,8,1");
+  SetModemLineControl(held, false, false);
+  held.XonChar = 0x11;
+  DCB dcb = BlockFor("115200,E,7,2");
+  SetModemLineControl(dcb, true, false);
+  dcb.XonChar = 0x21;
+  KeepCharacterFormat(dcb, held);
+  EXPECT_EQ(dcb.ByteSize, 8);
+  EXPECT_EQ(dcb.Parity, NOPARITY);
+  EXPECT_FALSE(dcb.fParity);
+  EXPECT_EQ(dcb.StopBits, ONESTOPBIT);
+  EXPECT_EQ(dcb.BaudRate, 115200u);
+  EXPECT_EQ(dcb.fDtrControl, DTR_CONTROL_ENABLE);
+  EXPECT_EQ(dcb.fRtsControl, RTS_CONTROL_DISABLE);
+  EXPECT_EQ(dcb.XonChar, 0x21);
+  EXPECT_TRUE(dcb.fBinary);
+  EXPECT_FALSE(dcb.fOutxCtsFlow || dcb.fOutX || dcb.fInX || dcb.fAbortOnError);
+
+  DCB odd = BlockFor("1200,O,5,1.5");
+  KeepCharacterFormat(odd, BlockFor("2400,M,6,2"));
+  EXPECT_EQ(odd.ByteSize, 6);
+  EXPECT_EQ(odd.Parity, MARKPARITY);
+  EXPECT_TRUE(odd.fParity);
+  EXPECT_EQ(odd.StopBits, TWOSTOPBITS);
+  EXPECT_EQ(odd.BaudRate, 1200u);
+}
+
 }  // namespace
 }  // namespace kivocom

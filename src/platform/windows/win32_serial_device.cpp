@@ -41,6 +41,8 @@ Win32SerialDevice::Win32SerialDevice(int32_t port, std::string path, const LineS
   if (!GetCommState(handle_.Get(), &current))
     throw Error(kErrDeviceNotOpen, source,
                 PortAndDevice(port_, path_) + " is not a serial device (" + SystemErrorText(GetLastError()) + ").");
+  DWORD modemStatus = 0;
+  hasModemLines_ = GetCommModemStatus(handle_.Get(), &modemStatus) != 0;
   SetupComm(handle_.Get(), kDriverQueueBytes, kDriverQueueBytes);
   SetReadTimeOut(handle_.Get(), port_, path_, source);
   ApplySettings(settings, text, source);
@@ -49,17 +51,33 @@ Win32SerialDevice::Win32SerialDevice(int32_t port, std::string path, const LineS
 
 // The block is not read back to verify it: a driver refuses what it cannot do itself, and some
 // virtual lines report a format of their own whatever they were given.
+//
+// A line without modem lines (under Wine, a pseudo-terminal behind the port) keeps its own
+// character format, and its driver refuses a request of which nothing can be honoured: once the
+// line holds everything else a block asks for (from an earlier open or an earlier block), asking
+// again for 7 data bits or parity is refused as a whole. There only the speed and the rest of the
+// block count, as on other systems, so the block is applied again with the format the line holds.
+// A line with modem lines gets no such second try: what its driver refuses is raised.
 void Win32SerialDevice::ApplySettings(const LineSettings& settings, const std::string& text,
                                       const std::string& source) {
-  DCB dcb{};
-  dcb.DCBlength = sizeof(DCB);
-  if (!GetCommState(handle_.Get(), &dcb))
+  DCB held{};
+  held.DCBlength = sizeof(DCB);
+  if (!GetCommState(handle_.Get(), &held))
     throw SettingError(source, port_, path_, "the line settings " + text, SystemErrorText(GetLastError()));
+  DCB dcb = held;
   MakeRawLine(dcb);
   SetLineFraming(dcb, settings, text, source);
   SetModemLineControl(dcb, dtrRaised_, rtsRaised_);
-  if (!SetCommState(handle_.Get(), &dcb))
-    throw SettingError(source, port_, path_, "the line settings " + text, SystemErrorText(GetLastError()));
+  if (SetCommState(handle_.Get(), &dcb)) return;
+  const DWORD refused = GetLastError();
+  if (!hasModemLines_) {
+    KeepCharacterFormat(dcb, held);
+    if (SetCommState(handle_.Get(), &dcb)) return;
+  }
+  // A driver may have taken part of the block (the speed) before refusing the rest; the line goes
+  // back to what it held, so that refused settings leave the old ones in force.
+  SetCommState(handle_.Get(), &held);
+  throw SettingError(source, port_, path_, "the line settings " + text, SystemErrorText(refused));
 }
 
 void Win32SerialDevice::SetDtr(bool raised, const std::string& source) {

@@ -32,7 +32,8 @@ class Win32SerialDevice {
   // The device path.
   const std::string& Path() const { return path_; }
 
-  // Puts new line settings in force at once; raises 8015 and keeps the old ones when refused.
+  // Puts new line settings in force at once; raises 8015 and keeps the old ones when refused. A
+  // line without modem lines keeps the character format it holds where it refuses the one asked.
   void ApplySettings(const LineSettings& settings, const std::string& text, const std::string& source);
   // Raises or drops DTR; raises 8015 where the device refuses (a virtual line without modem lines).
   void SetDtr(bool raised, const std::string& source);
@@ -45,6 +46,7 @@ class Win32SerialDevice {
   int32_t port_;
   std::string path_;
   Win32Handle handle_;
+  bool hasModemLines_ = false;  // false for a virtual line (a pseudo-terminal under Wine)
   bool dtrRaised_ = true;  // opening raises both, as on other systems; SetDtr and SetRts change them
   bool rtsRaised_ = true;
 };

@@ -61,6 +61,13 @@ void SetLineFraming(DCB& dcb, const LineSettings& settings, const std::string& t
   dcb.StopBits = StopBitsOf(settings.stopBits);
 }
 
+void KeepCharacterFormat(DCB& dcb, const DCB& held) {
+  dcb.ByteSize = held.ByteSize;
+  dcb.Parity = held.Parity;
+  dcb.fParity = held.fParity;
+  dcb.StopBits = held.StopBits;
+}
+
 void SetModemLineControl(DCB& dcb, bool dtrRaised, bool rtsRaised) {
   dcb.fDtrControl = dtrRaised ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE;
   dcb.fRtsControl = rtsRaised ? RTS_CONTROL_ENABLE : RTS_CONTROL_DISABLE;

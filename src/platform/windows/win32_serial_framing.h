@@ -22,6 +22,10 @@ void CheckSystemCanUse(const LineSettings& settings, const std::string& text, co
 // description). Raises kivocom::Error 8015 with `source` when this system cannot use them.
 void SetLineFraming(DCB& dcb, const LineSettings& settings, const std::string& text, const std::string& source);
 
+// Takes the character format (data bits, parity, stop bits) of `held`, the block a line reports,
+// and keeps everything else of `dcb`: for a virtual line, whose driver keeps a format of its own.
+void KeepCharacterFormat(DCB& dcb, const DCB& held);
+
 // Holds DTR and RTS raised or dropped, so that applying the block keeps the lines as last set.
 void SetModemLineControl(DCB& dcb, bool dtrRaised, bool rtsRaised);
 
