@@ -77,9 +77,13 @@ void StartHost(const std::wstring& program, uint16_t port, const std::string& to
     RaiseOpenError("Cannot start the simulator host " + AnsiFromWide(program) + ": " +
                    SystemErrorText(GetLastError()) + ". Check KIVOCOM_SIMULATOR_HOST.");
   }
-  // Wine gives no process handle for a Unix program; the connection's end tells when it is gone.
-  if (process.hThread) CloseHandle(process.hThread);
-  if (process.hProcess) CloseHandle(process.hProcess);
+  // Wine gives no process handle for a Unix program, and its thread field then holds a stale
+  // value that may name one of our own handles (the listener, say): close the pair only when a
+  // process handle came with it. The connection's end tells when the host is gone.
+  if (process.hProcess) {
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  }
 }
 
 }  // namespace
@@ -131,7 +135,9 @@ void HostConnection::WaitForHost(Socket listener) {
   FD_ZERO(&ready);
   FD_SET(listener, &ready);
   timeval wait{kConnectSeconds, 0};
-  if (select(0, &ready, nullptr, nullptr, &wait) != 1) {
+  const int ready_count = select(0, &ready, nullptr, nullptr, &wait);
+  if (ready_count == SOCKET_ERROR) RaiseSocketError("select");
+  if (ready_count != 1) {
     RaiseOpenError("The simulator host did not connect within " + std::to_string(kConnectSeconds) +
                    " seconds: run KIVOCOM_SIMULATOR_HOST by hand to see why it stops.");
   }
