@@ -1,0 +1,34 @@
+// CSmartSwitch as a COM class: the dual interface _CSmartSwitch over a switch of the library's
+// own, for clients that edit and store switch settings.
+#pragma once
+
+#include <memory>
+
+#include "kivocom/smart_switch.h"
+#include "kivocomportii.h"
+#include "server/dual_object.h"
+
+namespace kivocom::server {
+
+class SwitchObject final : public DualObject<_CSmartSwitch> {
+ public:
+  // Creates a switch object and returns its interface `iid`.
+  static HRESULT Create(REFIID iid, void** object);
+
+  HRESULT STDMETHODCALLTYPE CurrentPort(BSTR* result) override;
+  HRESULT STDMETHODCALLTYPE put_Style(::ESmartSwitchStyle value) override;
+  HRESULT STDMETHODCALLTYPE get_Style(::ESmartSwitchStyle* result) override;
+  HRESULT STDMETHODCALLTYPE get_NumPorts(short* result) override;
+  HRESULT STDMETHODCALLTYPE putref_Parent(_CCOMPort** parent) override;
+  HRESULT STDMETHODCALLTYPE WriteToFile(IDispatch** INIFile, BSTR fname, BSTR secname) override;
+  HRESULT STDMETHODCALLTYPE ReadFromFile(IDispatch** INIFile, BSTR fname, BSTR secname,
+                                         VARIANT_BOOL* result) override;
+
+ private:
+  SwitchObject();
+  ~SwitchObject() override = default;
+
+  std::unique_ptr<CSmartSwitch> switch_;
+};
+
+}  // namespace kivocom::server
