@@ -2,6 +2,9 @@
 // retries, cancel and the progress window's calls.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <stdexcept>
+
 #include "comport/download_counting.h"
 #include "kivocom/kivocom.h"
 #include "support/memory_line.h"
@@ -168,11 +171,34 @@ TEST_F(DownloadTest, TraceHoldsTheWholeDownload) {
   EXPECT_EQ(trace.Texts().back(), "Downloaded from COM port 3: \rr1\r\n");
 }
 
-TEST_F(DownloadTest, UnpluggedMidDownloadEndsWithWhatArrived) {
+// A client handler that raises in every pass of the pump must not end the one-second gather early.
+TEST_F(DownloadTest, RaisingPumpLetsTheGatherLastItsSecond) {
+  struct RaisingPump : MessagePump {
+    void ProcessPending() override { throw std::runtime_error("handler failed"); }
+  };
+  InstallThreadMessagePump(std::make_shared<RaisingPump>());
+  StreamOnCommand({"r1\r\n", "r2\r\n", "r3\r\n"}, 20, 440);  // at 20, 460 and 900 ms
+  EXPECT_EQ(port.Download(false, err, "DL", "", "", 3), "r1\r\nr2\r\nr3\r\n");
+  EXPECT_EQ(window, (Calls{"SetMessage(Downloading...,0,0)", "SetVisible(True)", "ReportProgress(3,0,-2)",
+                           "ReportProgress(3,3,-2)", "CloseWindow"}))
+      << "one report for the three pieces";
+}
+
+// A lost line is no silence: the download ends at once, keeps its data and is not a success.
+TEST_F(DownloadTest, UnpluggedMidDownloadEndsAtOnceWithWhatArrivedAndSaysSo) {
+  port.Debugging(true);
   StreamOnCommand({"aaaa\r\n"});
   clock->At(2000, [this] { control->Unplug(); });
   EXPECT_EQ(port.Download(false, err, "DL"), "aaaa\r\n");
-  EXPECT_EQ(err, CE_NONE);
+  EXPECT_EQ(err, CE_ABORTED);
+  EXPECT_EQ(port.LineError().number, kErrReadingDevice);
+  EXPECT_LT(clock->NowMs(), 2100) << "no silence waited out";
+  EXPECT_TRUE(messages->boxes.empty()) << "not reported as the user's cancel";
+  const auto texts = trace.Texts();
+  EXPECT_NE(std::find(texts.begin(), texts.end(), "Line lost on COM port 3 after 6 bytes: The device has been removed."),
+            texts.end());
+  port.Download(false, err, "DL");
+  EXPECT_EQ(port.LineError().number, 0) << "the next download starts afresh";
 }
 
 TEST(DownloadCounting, BinaryRecordsRoundHalfToEven) {

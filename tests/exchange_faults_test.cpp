@@ -2,6 +2,7 @@
 // never raises, and leaves AutoClose as it found it.
 #include <gtest/gtest.h>
 
+#include "comport/continue_on_error.h"
 #include "kivocom/kivocom.h"
 #include "support/memory_line.h"
 
@@ -47,7 +48,7 @@ class ExchangeFaultsTest : public MemoryLineTest {
 
 TEST_F(ExchangeFaultsTest, InputFailingWhileCharactersWaitEndsByTheTimeOut) {
   ReplyAfterEachCommand("12\r\n");
-  control->FailOn("Input?", Error(8020, "SerialControl - Input", "read failed"));
+  control->FailOn("Input?", Error(kErrUnexpected, "SerialControl - Input", "read failed"));
   EXPECT_EQ(port.ReadPort(err, "PV"), "");
   EXPECT_EQ(err, CE_TIMEOUT);
   EXPECT_LT(clock->NowMs(), 2 * 500 + 100);

@@ -28,7 +28,8 @@ TEST_F(WritePortTest, LoneCrThenCommandWithClearingsAroundThenClose) {
   EXPECT_EQ(control->Calls(),
             (Calls{"CommPort=3", "Settings=9600,N,8,1", "PortOpen=True", "OutBufferCount=0", "InBufferCount=0",
                    "Output=\r", "OutBufferCount=0", "InBufferCount=0", "Output=PV\r", "OutBufferCount=0",
-                   "InBufferCount=0", "PortOpen=False"}));
+                   "DiscardInputBeforeLastOutput", "PortOpen=False"}))
+      << "the last clearing keeps what came after the command";
 }
 
 TEST_F(WritePortTest, EmptyCommandAndUnknownStyleSendTwoCrs) {

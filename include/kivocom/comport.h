@@ -12,6 +12,7 @@
 #include <string>
 
 #include "kivocom/enums.h"
+#include "kivocom/error.h"
 
 namespace kivocom {
 
@@ -110,15 +111,21 @@ class CCOMPort {
                  const std::string& Address = "", const std::string& SetStr = "");
   // Sends `cmd` and returns the reply (complete at an LF, or at the time-out when it holds a CR),
   // retrying silent attempts; `errorcode` is CE_NONE, CE_TIMEOUT, CE_INVALID_DATA or CE_ABORTED.
-  // Never raises.
+  // An echo of the command that the line gives back is not part of the reply. A lost line (8020)
+  // ends the attempt at once and the next attempt opens it again; when it cannot be opened again,
+  // the call ends with CE_TIMEOUT and LineError says why. Never raises.
   std::string ReadPort(ECOMError& errorcode, const std::string& cmd = "",
                        const std::string& ssport = "", const std::string& Address = "");
   // Sends `cmd` and returns everything received until the line stays silent for TimeOut, with a
   // progress window the user can cancel; `errorcode` is CE_NONE, CE_TIMEOUT or CE_ABORTED.
-  // `readings` is only the progress total. Never raises.
+  // A lost line (8020) ends the download at once with CE_ABORTED and the data received so far;
+  // LineError then says why. `readings` is only the progress total. Never raises.
   std::string Download(bool BinaryMode, ECOMError& errorcode, const std::string& cmd = "",
                        const std::string& ssport = "", const std::string& Address = "",
                        int32_t readings = 1);
+  // Why the last ReadPort or Download ended early: the loss of the line (8020) or the failed
+  // reopening after it. Number 0 when the line held, or came back and the exchange went on.
+  const ErrorRecord& LineError() const { return lineError_; }
 
   // ---- Pick lists ----
 
@@ -171,6 +178,7 @@ class CCOMPort {
   bool useIrDADongle_ = false;
   bool debugging_ = false;
   bool checkNonAscii_ = true;
+  ErrorRecord lineError_;
   // Lets the switch refer to this port without keeping it alive or outliving it.
   std::shared_ptr<CCOMPort*> self_;
 };

@@ -33,6 +33,9 @@ class MemorySerialControl : public SerialControl {
   int32_t InBufferCount() override;
   void InBufferCount(int32_t count) override;
   std::string Input() override;
+  // Discards the input that was waiting when the last Output began; input queued since (by the
+  // responder or the clock) stays.
+  void DiscardInputBeforeLastOutput() override;
   void DTREnable(bool enable) override;
   void RTSEnable(bool enable) override;
   // Advances the virtual clock until scripted input arrives or the time-out passes.
@@ -44,7 +47,7 @@ class MemorySerialControl : public SerialControl {
 
   // Every call that changed the line, in order: "PortOpen=True", "CommPort=3",
   // "Settings=9600,N,8,1", "Output=<bytes>", "OutBufferCount=0", "InBufferCount=0",
-  // "DTREnable=False", "RTSEnable=True".
+  // "DTREnable=False", "RTSEnable=True", "DiscardInputBeforeLastOutput".
   const std::vector<std::string>& Calls() const { return calls_; }
   // Every byte transmitted, in order, since creation or the last ClearRecord.
   const std::string& Sent() const { return sent_; }
@@ -83,6 +86,7 @@ class MemorySerialControl : public SerialControl {
   int32_t commPort_ = 1;
   std::string settings_ = "9600,N,8,1";
   std::string input_;
+  std::size_t olderThanOutput_ = 0;  // leading bytes of input_ that were waiting at the last Output
   std::string pendingOutput_;
   std::string sent_;
   std::vector<std::string> calls_;

@@ -37,6 +37,10 @@ class SerialControl {
   virtual void InBufferCount(int32_t count) = 0;
   // Returns and removes every waiting received byte; empty when none wait.
   virtual std::string Input() = 0;
+  // Discards the received bytes that arrived before the last Output handed its bytes to the line;
+  // bytes that arrived after it (an instrument's quick answer) stay for Input. A control that
+  // keeps no such mark discards every waiting byte, as assigning 0 to InBufferCount does.
+  virtual void DiscardInputBeforeLastOutput() { InBufferCount(0); }
   // True raises the DTR line, False drops it, at once.
   virtual void DTREnable(bool enable) = 0;
   // True raises the RTS line, False drops it, at once.

@@ -65,6 +65,9 @@ struct LineBehaviour {
   // Closes the far end, as an unplugged adapter would, after sending this many bytes of the next
   // answer (0: as soon as that answer would start); negative never does.
   int64_t unplugAfter = -1;
+  // Sends back every byte the line brings at once, before any answer, as a line with local echo
+  // does (half-duplex adapters, some converters); one such instrument makes the whole line echo.
+  bool echo = false;
 };
 
 // Readings an instrument has stored, streamed when its download command arrives.

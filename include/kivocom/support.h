@@ -28,7 +28,8 @@ void ShowErrorMessage(const std::string& what, const std::string& title, const s
 std::string FillTemplate(const std::string& templ, const std::string& values);
 
 // Waits at least `milliseconds` on the thread's clock, running the thread's message pump
-// throughout (at least once, even for 0 or less).
+// throughout (at least once, even for 0 or less). A pump that raises does not cut the wait short:
+// its first error is raised once the full time has passed.
 void WaitMilliseconds(int32_t milliseconds);
 
 }  // namespace kivocom

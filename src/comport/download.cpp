@@ -2,9 +2,13 @@
 // about a second behind a progress window the user can cancel, and end at silence.
 #include <algorithm>
 #include <memory>
+#include <optional>
 
+#include "comport/command_frame.h"
 #include "comport/continue_on_error.h"
 #include "comport/download_counting.h"
+#include "comport/echo_filter.h"
+#include "comport/line_loss.h"
 #include "kivocom/clock.h"
 #include "kivocom/comport.h"
 #include "kivocom/progress_window.h"
@@ -19,21 +23,23 @@ constexpr int32_t kGatherWaitMs = 1000;
 constexpr int64_t kPumpIntervalMs = 10;
 constexpr int32_t kProgressStyle = -2;
 
-enum class AttemptEnd { Complete, Retry, TimedOut, Cancelled };
-enum class Piece { Taken, None, Cancelled };
+enum class AttemptEnd { Complete, Retry, TimedOut, Cancelled, Lost };
+enum class Piece { Taken, None, Cancelled, Lost };
 
 // One call of Download: its attempts, the data of the current attempt and the progress window.
 class DownloadSession {
  public:
-  DownloadSession(CCOMPort& port, bool binaryMode, int32_t readings)
-      : port_(port), line_(port.COMControl()), binaryMode_(binaryMode), readings_(readings) {}
+  DownloadSession(CCOMPort& port, bool binaryMode, int32_t readings, std::string sentLine)
+      : port_(port), line_(port.COMControl()), binaryMode_(binaryMode), readings_(readings),
+        sentLine_(std::move(sentLine)) {}
 
   ~DownloadSession() {
     if (window_) IgnoringErrors([&] { window_->CloseWindow(); });
   }
 
-  // Runs attempts until data was followed by silence, the retries are spent, the user cancels or
-  // the port is not ready. The command's result lands in `errorcode`.
+  // Runs attempts until data was followed by silence, the retries are spent, the user cancels,
+  // the line is lost or the port is not ready. The command's result lands in `errorcode`: a lost
+  // line, like a cancel, gives CE_ABORTED with the data received so far.
   void Run(ECOMError& errorcode, const std::string& cmd, const std::string& ssport, const std::string& address) {
     for (int16_t attempt = 1;; ++attempt) {
       IgnoringErrors([&] { port_.WritePort(errorcode, cmd, ssport, address, ""); });
@@ -43,17 +49,21 @@ class DownloadSession {
         case AttemptEnd::Retry: continue;
         case AttemptEnd::TimedOut: errorcode = CE_TIMEOUT; return;
         case AttemptEnd::Cancelled: errorcode = CE_ABORTED; return;
+        case AttemptEnd::Lost: errorcode = CE_ABORTED; return;
         case AttemptEnd::Complete: return;
       }
     }
   }
 
   const std::string& Data() const { return data_; }
+  // The loss of the line that ended the download, if it was lost.
+  const std::optional<ErrorRecord>& Loss() const { return loss_; }
 
  private:
   void StartAttempt() {
     lastActivity_ = ThreadClock().NowMs();
     data_.clear();
+    echo_ = EchoFilter(sentLine_);
     readingsSoFar_ = 0;
     if (!windowMade_) OpenWindow();
   }
@@ -72,21 +82,39 @@ class DownloadSession {
     Clock& clock = ThreadClock();
     for (;;) {
       int32_t waiting = 0;
-      IgnoringErrors([&] { waiting = line_.InBufferCount(); });
+      bool failed = false;
+      if ((loss_ = LossDuring([&] { waiting = line_.InBufferCount(); }, &failed))) return LineLost();
       if (waiting != 0) {
         const Piece piece = TakePiece();
         if (piece == Piece::Cancelled) return AttemptEnd::Cancelled;
+        if (piece == Piece::Lost) return LineLost();
         if (piece == Piece::Taken) continue;
       }
       const int64_t silent = clock.NowMs() - lastActivity_;
       if (silent > port_.TimeOut()) {
+        data_ += echo_.Release();
         if (!data_.empty()) return AttemptEnd::Complete;
         if (attempt < port_.Retries()) return AttemptEnd::Retry;
         return AttemptEnd::TimedOut;
       }
       ProcessMessages();
-      WaitForInput(std::min<int64_t>(port_.TimeOut() - silent + 1, kPumpIntervalMs));
+      const int64_t wait = std::min<int64_t>(port_.TimeOut() - silent + 1, kPumpIntervalMs);
+      if (failed)
+        clock.Sleep(wait);
+      else if (!WaitForInput(wait))
+        return LineLost();
     }
+  }
+
+  // The data so far stays the caller's; the trace names the loss.
+  AttemptEnd LineLost() {
+    data_ += echo_.Release();
+    IgnoringErrors([&] {
+      if (port_.Debugging())
+        port_.UpdateDebugFile("Line lost on COM port " + std::to_string(line_.CommPort()) + " after " +
+                              std::to_string(data_.size()) + " bytes: " + loss_->description);
+    });
+    return AttemptEnd::Lost;
   }
 
   // Gathers about a second of traffic, counts it and reports it. A control that reported
@@ -95,9 +123,9 @@ class DownloadSession {
   Piece TakePiece() {
     IgnoringErrors([&] { WaitMilliseconds(kGatherWaitMs); });
     std::string piece;
-    IgnoringErrors([&] { piece = line_.Input(); });
+    if ((loss_ = LossDuring([&] { piece = line_.Input(); }))) return Piece::Lost;
     if (piece.empty()) return Piece::None;
-    data_ += piece;
+    data_ += echo_.Pass(piece);
     readingsSoFar_ = binaryMode_ ? BinaryReadingsIn(data_.size()) : readingsSoFar_ + TextReadingsIn(piece);
     ProcessMessages();
     if (!ReportProgress()) {
@@ -123,21 +151,23 @@ class DownloadSession {
   }
 
   // A control that cannot wait (its line is not open after a failed send) counts as silent; the
-  // time then passes on the clock so that the silence rule still ends the attempt.
-  void WaitForInput(int64_t ms) {
-    bool waited = false;
-    IgnoringErrors([&] {
-      line_.WaitForInput(ms);
-      waited = true;
-    });
-    if (!waited) ThreadClock().Sleep(ms);
+  // time then passes on the clock so that the silence rule still ends the attempt. False when the
+  // line was lost.
+  bool WaitForInput(int64_t ms) {
+    bool failed = false;
+    if ((loss_ = LossDuring([&] { line_.WaitForInput(ms); }, &failed))) return false;
+    if (failed) ThreadClock().Sleep(ms);
+    return true;
   }
 
   CCOMPort& port_;
   SerialControl& line_;
   const bool binaryMode_;
   const int32_t readings_;
+  const std::string sentLine_;
+  EchoFilter echo_;
   std::string data_;
+  std::optional<ErrorRecord> loss_;
   int32_t readingsSoFar_ = 0;
   int64_t lastActivity_ = 0;
   bool windowMade_ = false;
@@ -152,8 +182,10 @@ std::string CCOMPort::Download(bool BinaryMode, ECOMError& errorcode, const std:
   autoClose_ = false;
   errorcode = CE_NONE;
   ClearDownloadCancelRequest();
-  DownloadSession session(*this, BinaryMode, readings);
+  lineError_ = {};
+  DownloadSession session(*this, BinaryMode, readings, LineText(FrameCommand(controllerStyle_, cmd, Address, "")) + "\r");
   session.Run(errorcode, cmd, ssport, Address);
+  if (session.Loss()) lineError_ = *session.Loss();
   autoClose_ = savedAutoClose;
   if (autoClose_) IgnoringErrors([&] { ClosePort(); });
   const std::string result = session.Data();

@@ -1,9 +1,13 @@
 // One command and reply exchange: send, collect the reply until it is complete, retry silent
 // attempts, check and filter the reply.
 #include <algorithm>
+#include <optional>
 
+#include "comport/command_frame.h"
 #include "comport/continue_on_error.h"
+#include "comport/echo_filter.h"
 #include "comport/line_ends.h"
+#include "comport/line_loss.h"
 #include "kivocom/clock.h"
 #include "kivocom/comport.h"
 #include "kivocom/serial_control.h"
@@ -11,69 +15,97 @@
 namespace kivocom {
 namespace {
 
-enum class AttemptEnd { Complete, Retry, TimedOut };
-enum class Take { Received, Silent, Failed };
+enum class AttemptEnd { Complete, Retry, TimedOut, Lost };
+enum class Take { Received, Silent, Failed, Lost };
 
-// How long a pass rests when the control reports characters it then fails to hand over, so that
-// such a control costs no more than a check every few milliseconds until the time-out.
+// How long a pass rests when the control fails to tell or hand over its characters, so that such
+// a control costs no more than a check every few milliseconds until the time-out.
 constexpr int64_t kFailedTakeRestMs = 5;
 
 // The attempts of one ReadPort call and the reply of the current attempt.
 class ReplyExchange {
  public:
-  explicit ReplyExchange(CCOMPort& port) : port_(port), line_(port.COMControl()), clock_(ThreadClock()) {}
+  ReplyExchange(CCOMPort& port, std::string sentLine)
+      : port_(port), line_(port.COMControl()), clock_(ThreadClock()), sentLine_(std::move(sentLine)) {}
 
   // Sends the command and collects replies until one is complete or the attempts are spent;
   // false when the port was not ready (`errorcode` then says CE_ABORTED).
   bool Run(ECOMError& errorcode, const std::string& cmd, const std::string& ssport, const std::string& address) {
     for (attempt_ = 1;; ++attempt_) {
+      if (!Send(errorcode, cmd, ssport, address)) {
+        errorcode = CE_TIMEOUT;
+        return true;
+      }
+      if (errorcode != CE_NONE) return false;
       reply_.clear();
       checkedUpTo_ = 0;
-      IgnoringErrors([&] { port_.WritePort(errorcode, cmd, ssport, address, ""); });
-      if (errorcode != CE_NONE) return false;
-      switch (Collect(clock_.NowMs())) {
-        case AttemptEnd::Retry: continue;
-        case AttemptEnd::TimedOut: errorcode = CE_TIMEOUT; return true;
-        case AttemptEnd::Complete: return true;
-      }
+      echo_ = EchoFilter(sentLine_);
+      const AttemptEnd end = Collect(clock_.NowMs());
+      if (end == AttemptEnd::Complete) return true;
+      if (end != AttemptEnd::TimedOut && attempt_ < port_.Retries()) continue;
+      errorcode = CE_TIMEOUT;
+      return true;
     }
   }
 
   std::string& Reply() { return reply_; }
+  // The loss of the line that the exchange could not recover from, if any.
+  const std::optional<ErrorRecord>& Loss() const { return loss_; }
 
  private:
+  // Sends through WritePort, whose errors the exchange does not pass on. After the line was lost,
+  // a send that cannot open it again means the device is gone: false, and no more attempts; the
+  // reply keeps what the lost attempt had received.
+  bool Send(ECOMError& errorcode, const std::string& cmd, const std::string& ssport, const std::string& address) {
+    std::optional<ErrorRecord> failure;
+    ContinueOnError(failure, [&] { port_.WritePort(errorcode, cmd, ssport, address, ""); });
+    if (!loss_) return true;
+    if (failure) {
+      loss_ = failure;
+      Trace("COM port " + std::to_string(line_.CommPort()) + " could not be opened again: " + failure->description);
+      return false;
+    }
+    loss_.reset();
+    return true;
+  }
+
   // An LF completes the reply at once; after the time-out, a reply holding a CR is complete too.
   // The time-out counts from the attempt's start and is checked on every pass, so characters that
-  // keep arriving without an LF cannot hold the attempt open.
+  // keep arriving without an LF cannot hold the attempt open. A lost line ends the attempt at once.
   AttemptEnd Collect(int64_t attemptStart) {
     for (;;) {
       const Take take = TakeWaitingInput();
+      if (take == Take::Lost) return LineLost();
       if (take == Take::Received && reply_.find('\n', checkedUpTo_) != std::string::npos) return Completed();
       checkedUpTo_ = reply_.size();
       const int64_t elapsed = clock_.NowMs() - attemptStart;
       if (elapsed > port_.TimeOut()) {
+        reply_ += echo_.Release();
         if (reply_.find('\r') != std::string::npos) return Completed();
         if (attempt_ < port_.Retries()) {
-          TraceTimeout();
+          Trace("Timeout on COM port " + std::to_string(line_.CommPort()) + " (attempt " + std::to_string(attempt_) + ")");
           return AttemptEnd::Retry;
         }
         return AttemptEnd::TimedOut;
       }
       const int64_t remaining = port_.TimeOut() - elapsed + 1;
-      if (take == Take::Silent) WaitForInput(remaining);
+      if (take == Take::Silent && !WaitForInput(remaining)) return LineLost();
       if (take == Take::Failed) clock_.Sleep(std::min(remaining, kFailedTakeRestMs));
     }
   }
 
-  // Appends the waiting characters to the reply. A control that reports characters but fails
-  // to hand them over has given nothing: the pass goes on to the time-out check.
+  // Appends the waiting characters to the reply. A control that fails to tell how many wait, or
+  // reports characters but fails to hand them over, has given nothing: the pass rests, then goes
+  // on to the time-out check.
   Take TakeWaitingInput() {
     int32_t waiting = 0;
-    IgnoringErrors([&] { waiting = line_.InBufferCount(); });
+    bool failed = false;
+    if ((loss_ = LossDuring([&] { waiting = line_.InBufferCount(); }, &failed))) return Take::Lost;
+    if (failed) return Take::Failed;
     if (waiting == 0) return Take::Silent;
     std::string piece;
-    IgnoringErrors([&] { piece = line_.Input(); });
-    reply_ += piece;
+    if ((loss_ = LossDuring([&] { piece = line_.Input(); }))) return Take::Lost;
+    reply_ += echo_.Pass(piece);
     return piece.empty() ? Take::Failed : Take::Received;
   }
 
@@ -82,32 +114,39 @@ class ReplyExchange {
     return AttemptEnd::Complete;
   }
 
-  void TraceTimeout() {
+  AttemptEnd LineLost() {
+    reply_ += echo_.Release();
+    Trace("Line lost on COM port " + std::to_string(line_.CommPort()) + " (attempt " + std::to_string(attempt_) +
+          "): " + loss_->description);
+    return AttemptEnd::Lost;
+  }
+
+  void Trace(const std::string& text) {
     IgnoringErrors([&] {
-      if (port_.Debugging())
-        port_.UpdateDebugFile("Timeout on COM port " + std::to_string(line_.CommPort()) + " (attempt " +
-                              std::to_string(attempt_) + ")");
+      if (port_.Debugging()) port_.UpdateDebugFile(text);
     });
   }
 
-  // Blocks until input may be waiting or `ms` have passed. A control that cannot wait (its line
-  // is not open after a failed send) counts as silent, and the time passes on the clock instead,
-  // so the attempt still ends by its time-out without spinning.
-  void WaitForInput(int64_t ms) {
-    bool waited = false;
-    IgnoringErrors([&] {
-      line_.WaitForInput(ms);
-      waited = true;
-    });
-    if (!waited) clock_.Sleep(ms);
+  // Blocks until input may be waiting or `ms` have passed; false when the line was lost. A control
+  // that cannot wait for another reason (its line is not open after a failed send) counts as
+  // silent, and the time passes on the clock instead, so the attempt still ends by its time-out
+  // without spinning.
+  bool WaitForInput(int64_t ms) {
+    bool failed = false;
+    if ((loss_ = LossDuring([&] { line_.WaitForInput(ms); }, &failed))) return false;
+    if (failed) clock_.Sleep(ms);
+    return true;
   }
 
   CCOMPort& port_;
   SerialControl& line_;
   Clock& clock_;
+  const std::string sentLine_;
+  EchoFilter echo_;
   int16_t attempt_ = 0;
   std::string reply_;
   std::size_t checkedUpTo_ = 0;  // the reply before here holds no LF
+  std::optional<ErrorRecord> loss_;
 };
 
 }  // namespace
@@ -117,9 +156,12 @@ std::string CCOMPort::ReadPort(ECOMError& errorcode, const std::string& cmd, con
   const bool savedAutoClose = autoClose_;
   autoClose_ = false;
   errorcode = CE_NONE;
-  ReplyExchange exchange(*this);
+  lineError_ = {};
+  ReplyExchange exchange(*this, LineText(FrameCommand(controllerStyle_, cmd, Address, "")) + "\r");
   std::string& reply = exchange.Reply();
-  if (exchange.Run(errorcode, cmd, ssport, Address)) {
+  const bool sent = exchange.Run(errorcode, cmd, ssport, Address);
+  if (exchange.Loss()) lineError_ = *exchange.Loss();
+  if (sent) {
     IgnoringErrors([&] {
       if (debugging_)
         UpdateDebugFile("Received '" + reply + "' (raw) on COM port " + std::to_string(control_->CommPort()));

@@ -28,7 +28,11 @@ void CCOMPort::WritePort(ECOMError& errorcode, const std::string& cmd, const std
   const std::string line = LineText(frame) + "\r";
   control_->Output(line);
   WaitForTransmitDrain(*control_, BaudRateName(), line.size(), kWriteSource);
-  ClearBuffers();
+  // Stale input (and an echo that came back before the command went out) is discarded, but not
+  // what arrived after the command was handed to the line: an instrument that answers at once
+  // would otherwise lose its reply and cost a whole time-out.
+  control_->OutBufferCount(0);
+  control_->DiscardInputBeforeLastOutput();
   if (autoClose_) ClosePort();
 }
 

@@ -1,6 +1,7 @@
 // The in-memory serial control.
 #include "kivocom/memory_serial_control.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace kivocom {
@@ -41,6 +42,7 @@ void MemorySerialControl::PortOpen(bool open) {
   open_ = open;
   unplugged_ = false;
   input_.clear();
+  olderThanOutput_ = 0;
   pendingOutput_.clear();
 }
 
@@ -63,6 +65,7 @@ void MemorySerialControl::Settings(const std::string& settings) {
 void MemorySerialControl::Output(const std::string& data) {
   Record("Output=" + data);
   RequireOpen("Output");
+  olderThanOutput_ = input_.size();
   sent_ += data;
   if (holdOutput_) pendingOutput_ += data;
   if (responder_) responder_(data);
@@ -94,12 +97,21 @@ void MemorySerialControl::InBufferCount(int32_t count) {
   if (count != 0)
     throw Error(kErrInvalidPropertyValue, "SerialControl - InBufferCount", "Invalid property value.");
   input_.clear();
+  olderThanOutput_ = 0;
 }
 
 std::string MemorySerialControl::Input() {
   MaybeFail("Input?");
   RequireOpen("Input");
+  olderThanOutput_ = 0;
   return std::exchange(input_, {});
+}
+
+void MemorySerialControl::DiscardInputBeforeLastOutput() {
+  Record("DiscardInputBeforeLastOutput");
+  RequireOpen("DiscardInputBeforeLastOutput");
+  input_.erase(0, std::min(olderThanOutput_, input_.size()));
+  olderThanOutput_ = 0;
 }
 
 void MemorySerialControl::DTREnable(bool enable) {
@@ -150,6 +162,7 @@ void MemorySerialControl::Unplug() {
   unplugged_ = true;
   open_ = false;
   input_.clear();
+  olderThanOutput_ = 0;
   pendingOutput_.clear();
 }
 

@@ -9,7 +9,8 @@ void WriteBehaviour(WireWriter& writer, const LineBehaviour& behaviour) {
       .U64(behaviour.pieceSize)
       .I64(behaviour.pieceGap.count())
       .Bool(behaviour.silent)
-      .I64(behaviour.unplugAfter);
+      .I64(behaviour.unplugAfter)
+      .Bool(behaviour.echo);
 }
 
 LineBehaviour ReadBehaviour(WireReader& reader) {
@@ -20,6 +21,7 @@ LineBehaviour ReadBehaviour(WireReader& reader) {
   behaviour.pieceGap = std::chrono::milliseconds(reader.I64());
   behaviour.silent = reader.Bool();
   behaviour.unplugAfter = reader.I64();
+  behaviour.echo = reader.Bool();
   return behaviour;
 }
 

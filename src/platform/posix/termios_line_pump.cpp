@@ -67,6 +67,10 @@ short LinePump::Interest() {
 // Reads under the lock, so that discarding received bytes cannot miss a read in flight.
 bool LinePump::ReadAvailable() {
   std::lock_guard lock(mutex_);
+  return ReadAvailableLocked();
+}
+
+bool LinePump::ReadAvailableLocked() {
   bool received = false;
   while (!failure_) {
     const std::size_t room = kInputCapacity - input_.size();
@@ -81,6 +85,7 @@ bool LinePump::ReadAvailable() {
     input_.resize(held + static_cast<std::size_t>(std::max<ssize_t>(count, 0)));
     if (count > 0) {
       received = true;
+      receivedTotal_ += static_cast<uint64_t>(count);
     } else if (count == 0) {
       failure_ = 0;
     } else if (err == EAGAIN) {
@@ -160,9 +165,13 @@ std::size_t LinePump::DeviceQueued() const {
   return static_cast<std::size_t>(queued);
 }
 
+// What the device holds before the command goes out arrived before it: it is read in first, so
+// that the mark separates older bytes from the answer exactly.
 void LinePump::Send(std::string_view data) {
   std::lock_guard lock(mutex_);
   if (failure_ || data.empty()) return;
+  if (!paused_) ReadAvailableLocked();
+  receivedAtSend_ = receivedTotal_;
   output_.append(data);
   WriteQueuedLocked();
   if (!output_.empty()) Wake();
@@ -188,10 +197,13 @@ std::size_t LinePump::PendingInput() {
   return input_.size();
 }
 
+void LinePump::Consumed(std::size_t count) { consumedTotal_ += count; }
+
 std::string LinePump::TakeInput() {
   std::lock_guard lock(mutex_);
   std::string taken;
   taken.swap(input_);
+  Consumed(taken.size());
   if (std::exchange(paused_, false)) Wake();
   return taken;
 }
@@ -199,8 +211,20 @@ std::string LinePump::TakeInput() {
 void LinePump::DiscardInput() {
   std::lock_guard lock(mutex_);
   tcflush(fd_, TCIFLUSH);
+  Consumed(input_.size());
   input_.clear();
   if (std::exchange(paused_, false)) Wake();
+}
+
+// The device's own queue is left alone: whatever it holds came after the last Send, which read
+// in everything older.
+void LinePump::DiscardInputBeforeLastSend() {
+  std::lock_guard lock(mutex_);
+  const uint64_t older = receivedAtSend_ > consumedTotal_ ? receivedAtSend_ - consumedTotal_ : 0;
+  const std::size_t count = static_cast<std::size_t>(std::min<uint64_t>(older, input_.size()));
+  input_.erase(0, count);
+  Consumed(count);
+  if (count > 0 && std::exchange(paused_, false)) Wake();
 }
 
 bool LinePump::WaitForInput(Deadline deadline) {

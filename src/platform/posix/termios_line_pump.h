@@ -10,6 +10,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -35,7 +36,8 @@ class LinePump {
   // Stops the thread and waits for it.
   ~LinePump();
 
-  // Hands `data` to the device: what it takes now is written, the rest follows in order.
+  // Hands `data` to the device: what it takes now is written, the rest follows in order. Bytes
+  // received up to this moment are marked as older than `data`.
   void Send(std::string_view data);
   // Bytes handed to Send and not yet on the wire: those held here and the device's own queue.
   std::size_t PendingOutput();
@@ -47,6 +49,8 @@ class LinePump {
   std::string TakeInput();
   // Discards every received byte not yet taken, here and in the device.
   void DiscardInput();
+  // Discards the received bytes that arrived before the last Send; later ones stay.
+  void DiscardInputBeforeLastSend();
   // Sleeps until received bytes wait, the device fails or `deadline` passes; true when bytes wait.
   bool WaitForInput(Deadline deadline);
   // Sleeps until every byte sent is on the wire, the device fails or `deadline` passes; true when
@@ -59,6 +63,8 @@ class LinePump {
   void Run();
   short Interest();
   bool ReadAvailable();
+  bool ReadAvailableLocked();
+  void Consumed(std::size_t count);
   void WriteQueued();
   void WriteQueuedLocked();
   void Fail(int err);
@@ -74,6 +80,11 @@ class LinePump {
   std::mutex mutex_;
   std::condition_variable changed_;  // input arrived, output went out, or the device failed
   std::string input_;
+  // Bytes ever received, bytes ever taken or discarded, and the received count at the last Send:
+  // together they tell which waiting bytes are older than the last command.
+  uint64_t receivedTotal_ = 0;
+  uint64_t consumedTotal_ = 0;
+  uint64_t receivedAtSend_ = 0;
   std::string output_;
   std::optional<int> failure_;
   bool paused_ = false;  // the receive buffer is full; reading resumes once the client takes some

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <limits>
 #include <system_error>
+#include <utility>
 
 #include "kivocom/error.h"
 #include "kivocom/port_devices.h"
@@ -58,6 +59,7 @@ void TermiosSerialControl::PortOpen(bool open) {
   if (open && line_)
     throw Error(kErrPortAlreadyOpen, Source("PortOpen"), PortText() + " is already open.");
   lossDescription_.clear();
+  leftover_.clear();
   if (open)
     Open();
   else
@@ -102,15 +104,29 @@ void TermiosSerialControl::OutBufferCount(int32_t count) {
   line.pump.DiscardOutput();
 }
 
-int32_t TermiosSerialControl::InBufferCount() { return AsCount(Line("InBufferCount").pump.PendingInput()); }
+int32_t TermiosSerialControl::InBufferCount() {
+  NoticeLoss();
+  if (!leftover_.empty()) return AsCount(leftover_.size());
+  return AsCount(Line("InBufferCount").pump.PendingInput());
+}
 
 void TermiosSerialControl::InBufferCount(int32_t count) {
+  NoticeLoss();
+  leftover_.clear();
   OpenLine& line = Line("InBufferCount");
   RequireZero(count, "InBufferCount");
   line.pump.DiscardInput();
 }
 
-std::string TermiosSerialControl::Input() { return Line("Input").pump.TakeInput(); }
+std::string TermiosSerialControl::Input() {
+  NoticeLoss();
+  if (!leftover_.empty()) return std::exchange(leftover_, {});
+  return Line("Input").pump.TakeInput();
+}
+
+void TermiosSerialControl::DiscardInputBeforeLastOutput() {
+  Line("DiscardInputBeforeLastOutput").pump.DiscardInputBeforeLastSend();
+}
 
 void TermiosSerialControl::DTREnable(bool enable) {
   Line("DTREnable").device.SetModemLine(TIOCM_DTR, enable, "DTR", Source("DTREnable"));
@@ -121,7 +137,11 @@ void TermiosSerialControl::RTSEnable(bool enable) {
 }
 
 bool TermiosSerialControl::WaitForInput(int64_t timeoutMs) {
+  NoticeLoss();
+  if (!leftover_.empty()) return true;
   const bool waiting = Line("WaitForInput").pump.WaitForInput(DeadlineAfter(timeoutMs));
+  NoticeLoss();
+  if (!leftover_.empty()) return true;
   RaiseIfLost("WaitForInput");
   return waiting;
 }
@@ -155,12 +175,14 @@ void TermiosSerialControl::Close() {
   line_.reset();
 }
 
-// A vanished device is let go at once; its description stays to be raised.
+// A vanished device is let go at once; its description stays to be raised. The bytes it sent
+// before it went stay readable: they are the end of a reply or of a download.
 void TermiosSerialControl::NoticeLoss() {
   if (!line_) return;
   const std::optional<int> failure = line_->pump.Failure();
   if (!failure) return;
   lossDescription_ = DeviceError("", line_->device.Port(), line_->device.Path(), *failure).Description();
+  leftover_ += line_->pump.TakeInput();
   line_.reset();
 }
 

@@ -15,8 +15,9 @@ namespace kivocom {
 
 // A serial line on a terminal device (a serial port, a USB adapter or a pseudo-terminal). While
 // open it holds the device exclusively and a thread keeps draining it into the receive buffer.
-// A device that vanishes makes the line read as closed; members that need the line then raise
-// 8020 until the port is opened or closed again.
+// A device that vanishes makes the line read as closed; the bytes it sent before it went can still
+// be taken with InBufferCount and Input, and then members that need the line raise 8020 until
+// the port is opened or closed again.
 class TermiosSerialControl : public SerialControl {
  public:
   // A closed line on port 1 at "9600,N,8,1".
@@ -36,6 +37,7 @@ class TermiosSerialControl : public SerialControl {
   int32_t InBufferCount() override;
   void InBufferCount(int32_t count) override;
   std::string Input() override;
+  void DiscardInputBeforeLastOutput() override;
   void DTREnable(bool enable) override;
   void RTSEnable(bool enable) override;
   bool WaitForInput(int64_t timeoutMs) override;
@@ -63,6 +65,7 @@ class TermiosSerialControl : public SerialControl {
   LineSettings settings_;
   std::unique_ptr<OpenLine> line_;
   std::string lossDescription_;  // why the device vanished; raised until the port is opened or closed
+  std::string leftover_;         // bytes the vanished device sent that were not yet taken
 };
 
 }  // namespace kivocom

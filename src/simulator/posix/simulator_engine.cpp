@@ -152,7 +152,13 @@ void SimulatorEngine::ReadFromLine(short events) {
   if (bytes->empty()) return;
   received_ += *bytes;
   changed_.notify_all();
+  if (LineEchoes()) schedule_.Plan({{*bytes}, {}}, {Clock::now(), {}, false, -1});
   for (char byte : *bytes) Hear(byte);
+}
+
+bool SimulatorEngine::LineEchoes() const {
+  return std::any_of(instruments_.begin(), instruments_.end(),
+                     [](const PlacedInstrument& placed) { return placed.instrument.behaviour.echo; });
 }
 
 void SimulatorEngine::Hear(char byte) {

@@ -67,6 +67,7 @@ class SimulatorEngine {
   std::optional<timespec> PollTimeout() const;
   void Serve(const pollfd (&fds)[2], nfds_t count);
   void ReadFromLine(short events);
+  bool LineEchoes() const;
   void Hear(char byte);
   void Connect(const std::string& switchPort);
   void Dispatch(const std::string& command);

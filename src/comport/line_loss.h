@@ -1,0 +1,25 @@
+// A lost line: the serial control's failure that means the device is gone (unplugged, hung up).
+// Unlike a passing fault it does not heal by waiting, so exchanges stop waiting on it at once.
+#pragma once
+
+#include <optional>
+
+#include "comport/continue_on_error.h"
+#include "kivocom/error.h"
+
+namespace kivocom {
+
+inline bool IsLineLoss(const ErrorRecord& failure) { return failure.number == kErrReadingDevice; }
+
+// Runs `step`, a call on the serial control. Returns the line's loss when the step failed with it;
+// any other failure is dropped (the caller counts the step as having given nothing).
+template <class Step>
+std::optional<ErrorRecord> LossDuring(Step&& step, bool* failed = nullptr) {
+  std::optional<ErrorRecord> failure;
+  ContinueOnError(failure, std::forward<Step>(step));
+  if (failed) *failed = failure.has_value();
+  if (failure && IsLineLoss(*failure)) return failure;
+  return std::nullopt;
+}
+
+}  // namespace kivocom
