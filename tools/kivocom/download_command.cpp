@@ -1,4 +1,8 @@
-// download: pull stored readings with a progress bar; Ctrl-C cancels and keeps what arrived.
+// download: pull stored readings with a progress bar; Ctrl-C (or a request to terminate) cancels
+// and keeps what arrived.
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -6,6 +10,7 @@
 #include "commands.h"
 #include "exit_codes.h"
 #include "kivocom/comport.h"
+#include "kivocom/error.h"
 #include "kivocom/progress_window.h"
 #include "port_options.h"
 #include "tool_system.h"
@@ -22,26 +27,60 @@ struct DownloadOptions {
   std::string output;
 };
 
+bool ToStandardOutput(const std::string& output) { return output.empty() || output == "-"; }
+
+std::string SystemReason() { return errno ? std::string(": ") + std::strerror(errno) : std::string(); }
+
+// A bad output path fails before anything is transferred; the file is opened for appending, so
+// an existing file is not emptied yet.
+void RequireWritableOutput(const std::string& output) {
+  if (ToStandardOutput(output)) return;
+  errno = 0;
+  std::ofstream probe(output, std::ios::binary | std::ios::app);
+  if (!probe) throw ToolFailure(kExitOutputError, "cannot write " + output + SystemReason() + "; nothing was downloaded");
+}
+
+bool WriteFile(const std::string& path, const std::string& data) {
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  file << data;
+  file.close();
+  return static_cast<bool>(file);
+}
+
+// Data that could not go where it was asked is kept in a new file the message names.
 void WriteResult(const std::string& data, const std::string& output) {
-  if (output.empty() || output == "-") {
+  if (ToStandardOutput(output)) {
     std::cout << data << std::flush;
     return;
   }
-  std::ofstream file(output, std::ios::binary);
-  file << data;
-  file.close();
-  if (!file) throw ToolFailure(kExitSettingsError, "could not write " + output);
-  std::cerr << "Wrote " << data.size() << " bytes to " << output << ".\n";
+  errno = 0;
+  if (WriteFile(output, data)) {
+    std::cerr << "Wrote " << data.size() << " bytes to " << output << ".\n";
+    return;
+  }
+  const std::string failed = "could not write " + output + SystemReason() + "; the " + std::to_string(data.size()) + " bytes ";
+  std::string kept;
+  try {
+    kept = (std::filesystem::path(MakeTemporaryFolder("kivocom-download-")) / "readings").string();
+  } catch (const ToolFailure&) {
+  }
+  if (kept.empty() || !WriteFile(kept, data)) throw ToolFailure(kExitOutputError, failed + "could not be saved anywhere");
+  throw ToolFailure(kExitOutputError, failed + "are saved in " + kept);
+}
+
+std::string WhereDataWent(const std::string& output) {
+  return ToStandardOutput(output) ? "went to standard output" : "are in " + output;
 }
 
 void RunDownload(const PortOptions& options, const DownloadOptions& d) {
+  RequireWritableOutput(d.output);
   auto port = MakePort(options);
   RequirePortReady(*port);
   ECOMError err = CE_NONE;
   size_t received = 0;
   {
-    // Ctrl-C cancels the download, which keeps the data; the data is written before the tool
-    // lets an interrupt end it again.
+    // An interrupt cancels the download, which keeps the data; the data is written before the
+    // tool lets an interrupt end it again.
     InterruptCancelsDownload interrupt;
     const std::string data = port->Download(d.binary, err, d.cmd, options.switchPort, options.address, d.readings);
     WriteResult(data, d.output);
@@ -49,8 +88,13 @@ void RunDownload(const PortOptions& options, const DownloadOptions& d) {
   }
   if (err == CE_TIMEOUT)
     throw ToolFailure(kExitTimeout, "no data from " + ComName(port->port()) + " in " + std::to_string(port->Retries()) +
-                                        " attempt(s) of " + std::to_string(port->TimeOut()) + " ms");
-  if (err == CE_ABORTED) throw ToolFailure(kExitAborted, "download cancelled after " + std::to_string(received) + " bytes");
+                                        " attempt(s) of " + std::to_string(port->TimeOut()) +
+                                        " ms; check the instrument, the command and --baud/--style");
+  const std::string bytes = std::to_string(received) + " bytes";
+  if (err == CE_ABORTED && port->LineError().number != 0)
+    throw ToolFailure(kExitPortError, "the device on " + ComName(port->port()) + " went away after " + bytes + "; the " +
+                                          bytes + " " + WhereDataWent(d.output));
+  if (err == CE_ABORTED) throw ToolFailure(kExitAborted, "download cancelled after " + bytes);
 }
 
 }  // namespace

@@ -18,7 +18,15 @@ void RunQuery(const PortOptions& options, const std::string& cmd) {
   RequirePortReady(*port);
   ECOMError err = CE_NONE;
   const std::string reply = port->ReadPort(err, cmd, options.switchPort, options.address);
-  std::cout << reply << (options.raw ? "" : "\n") << std::flush;
+  if (err == CE_NONE || !reply.empty()) std::cout << reply << (options.raw ? "" : "\n") << std::flush;
+  const ErrorRecord& lost = port->LineError();
+  if (lost.number == kErrReadingDevice)
+    throw ToolFailure(kExitPortError, "the device on " + ComName(port->port()) + " went away during the exchange (" +
+                                          lost.description + ")");
+  if (lost.number != 0)
+    throw ToolFailure(kExitPortError, "the device on " + ComName(port->port()) +
+                                          " went away during the exchange and cannot be opened again (" +
+                                          lost.description + "); check its cable or adapter");
   switch (err) {
     case CE_TIMEOUT:
       throw ToolFailure(kExitTimeout, "no complete reply from " + ComName(port->port()) + " in " +

@@ -16,6 +16,7 @@ enum ExitCode : int {
   kExitPortError = 4,     // the port is missing, in use, or could not be opened
   kExitSettingsError = 5,  // a settings file could not be read or written
   kExitDemoFailed = 6,    // a demonstration step did not give the expected answer
+  kExitOutputError = 7,   // the output file or standard output could not be written
   kExitUsage = 64,        // the command line is wrong
 };
 

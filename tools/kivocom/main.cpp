@@ -1,6 +1,9 @@
 // kivocom: talk to serial instruments from a terminal, or try it all on a simulated instrument.
 #include <CLI/CLI.hpp>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <memory>
 
@@ -27,7 +30,8 @@ namespace {
 constexpr const char* kExitCodesHelp =
     "Exit status: 0 success, 1 time-out (no reply), 2 invalid data (characters above 128),\n"
     "3 aborted (no port chosen, or download cancelled), 4 port error (missing, in use, cannot open),\n"
-    "5 settings file error, 6 demonstration step failed, 64 usage error.";
+    "5 settings file error, 6 demonstration step failed, 7 output not written (file or standard output),\n"
+    "64 usage error.";
 
 int Run(int argc, char** argv) {
   CLI::App app{"kivocom: talk to laboratory instruments over RS-232 serial lines", "kivocom"};
@@ -58,11 +62,10 @@ int Run(int argc, char** argv) {
 }  // namespace
 }  // namespace kivotool
 
-int main(int argc, char** argv) {
-  using namespace kivotool;
-  kivocom::InstallThreadUserMessages(MessagesHandler());
-  // A console tool shows a download's progress on the console, on every system.
-  kivocom::InstallThreadProgressWindowFactory(kivocom::CreateTerminalProgressWindow);
+namespace kivotool {
+namespace {
+
+int RunReportingFailures(int argc, char** argv) {
   try {
     return Run(argc, argv);
   } catch (const ToolFailure& failure) {
@@ -72,4 +75,27 @@ int main(int argc, char** argv) {
     std::cerr << "kivocom: " << e.Description() << " (" << e.Source() << ")\n";
     return kExitPortError;
   }
+}
+
+// What was printed must have reached standard output: a full disk or a closed pipe is an error,
+// not a success.
+int CheckStandardOutput(int code) {
+  std::cout.flush();
+  errno = 0;
+  const bool failed = !std::cout || std::fflush(stdout) != 0 || std::ferror(stdout);
+  if (!failed) return code;
+  std::cerr << "kivocom: could not write to standard output" << (errno ? std::string(": ") + std::strerror(errno) : "")
+            << "\n";
+  return code == kExitOk ? kExitOutputError : code;
+}
+
+}  // namespace
+}  // namespace kivotool
+
+int main(int argc, char** argv) {
+  using namespace kivotool;
+  kivocom::InstallThreadUserMessages(MessagesHandler());
+  // A console tool shows a download's progress on the console, on every system.
+  kivocom::InstallThreadProgressWindowFactory(kivocom::CreateTerminalProgressWindow);
+  return CheckStandardOutput(RunReportingFailures(argc, argv));
 }

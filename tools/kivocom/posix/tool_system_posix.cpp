@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <iterator>
+#include <system_error>
 
 #include "../exit_codes.h"
 #include "kivocom/progress_window.h"
@@ -14,7 +16,9 @@ namespace {
 
 extern "C" void CancelOnInterrupt(int) { kivocom::RequestDownloadCancel(); }
 
-void (*gPreviousInterruptHandler)(int) = SIG_DFL;
+// The signals that cancel a download: Ctrl-C, a request to terminate, and the terminal closing.
+constexpr int kCancellingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+struct sigaction gPreviousActions[std::size(kCancellingSignals)];
 
 sigset_t InterruptSignals() {
   sigset_t signals;
@@ -31,8 +35,13 @@ void SetEnvironmentValue(const std::string& name, const std::string& value) {
 }
 
 std::string MakeTemporaryFolder(const std::string& prefix) {
-  std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "XXXXXX")).string();
-  if (!mkdtemp(pattern.data())) throw ToolFailure(kExitDemoFailed, "cannot make a temporary folder");
+  std::error_code error;
+  const std::filesystem::path folder = std::filesystem::temp_directory_path(error);
+  std::string pattern = (folder / (prefix + "XXXXXX")).string();
+  if (error || !mkdtemp(pattern.data()))
+    throw ToolFailure(kExitDemoFailed, "cannot make a temporary folder in " +
+                                                 (folder.empty() ? std::string("the temporary folder") : folder.string()) +
+                                                 "; set TMPDIR to a writable folder");
   return pattern;
 }
 
@@ -43,10 +52,17 @@ void ClearErrorLine() {
 }
 
 InterruptCancelsDownload::InterruptCancelsDownload() {
-  gPreviousInterruptHandler = signal(SIGINT, CancelOnInterrupt);
+  struct sigaction cancel {};
+  cancel.sa_handler = CancelOnInterrupt;
+  sigemptyset(&cancel.sa_mask);
+  for (std::size_t i = 0; i < std::size(kCancellingSignals); ++i)
+    sigaction(kCancellingSignals[i], &cancel, &gPreviousActions[i]);
 }
 
-InterruptCancelsDownload::~InterruptCancelsDownload() { signal(SIGINT, gPreviousInterruptHandler); }
+InterruptCancelsDownload::~InterruptCancelsDownload() {
+  for (std::size_t i = 0; i < std::size(kCancellingSignals); ++i)
+    sigaction(kCancellingSignals[i], &gPreviousActions[i], nullptr);
+}
 
 void HoldInterrupts() {
   const sigset_t signals = InterruptSignals();

@@ -1,0 +1,121 @@
+// The tool never loses a download or reports a failure as success: a device that goes away, an
+// output that cannot be written, standard output on a full disk, a request to terminate.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <fstream>
+#include <thread>
+
+#include "kivocom/kivocom.h"
+#include "support/tool_fixture.h"
+
+namespace kivocom {
+namespace {
+
+class ToolOutputTest : public ToolTest {
+ protected:
+  std::vector<std::string> Download(const std::string& output, std::vector<std::string> more = {}) {
+    std::vector<std::string> args = Line("download", {"-n", "20", "-o", output});
+    args.insert(args.begin() + 1, "DL");
+    args.insert(args.end(), more.begin(), more.end());
+    return args;
+  }
+  // `args` run by the shell with standard output sent to `target`.
+  ToolResult RunWithOutputTo(const std::vector<std::string>& args, const std::string& target) {
+    std::string line = "exec '" + kTool + "'";
+    for (const std::string& arg : args) line += " '" + arg + "'";
+    return RunTool("/bin/sh", {"-c", line + " >" + target});
+  }
+  SimulatedInstrument Readings(int32_t perPiece = 0, int gapMs = 0) {
+    SimulatedInstrument instrument;
+    instrument.download = StoredReadings{"DL", 20, false, perPiece, std::chrono::milliseconds(gapMs)};
+    return instrument;
+  }
+};
+
+TEST_F(ToolOutputTest, DeviceGoneMidDownloadKeepsTheDataAndIsAPortError) {
+  SimulatedInstrument instrument = Readings(2, 50);
+  instrument.behaviour.unplugAfter = 40;
+  sim.AddInstrument(instrument);
+  const std::string file = scratch.Path("k.txt");
+  const ToolResult r = Run(Download(file));
+  EXPECT_EQ(r.exitCode, 4) << r.err;
+  const std::string kept = ReadFileBytes(file);
+  EXPECT_NE(r.err.find("went away after " + std::to_string(kept.size()) + " bytes; the " +
+                       std::to_string(kept.size()) + " bytes are in " + file),
+            std::string::npos)
+      << r.err;
+  EXPECT_EQ(kept, StoredReadingsStream(instrument.download).substr(0, kept.size()));
+  EXPECT_GE(kept.size(), 20u);
+}
+
+TEST_F(ToolOutputTest, DeviceGoneMidReplyIsAPortErrorWithoutRetries) {
+  SimulatedInstrument instrument;
+  instrument.behaviour.unplugAfter = 2;
+  sim.AddInstrument(instrument);
+  const std::vector<std::string> args{"query", "PV", "--device", sim.DevicePath(), "--port", "42", "--baud", "115200",
+                                      "--timeout", "3000", "--retries", "5"};
+  const ToolResult r = Run(args);
+  EXPECT_EQ(r.exitCode, 4) << r.err;
+  EXPECT_NE(r.err.find("went away during the exchange and cannot be opened again"), std::string::npos) << r.err;
+  EXPECT_EQ(sim.Received(), "\rPV\r");
+}
+
+TEST_F(ToolOutputTest, UnwritableOutputFailsBeforeTheTransfer) {
+  sim.AddInstrument(Readings());
+  for (const std::string& output : {scratch.Path("no-such-folder/out.txt"), scratch.Path("")}) {
+    const ToolResult r = Run(Download(output));
+    EXPECT_EQ(r.exitCode, 7) << output << ": " << r.err;
+    EXPECT_NE(r.err.find("nothing was downloaded"), std::string::npos) << r.err;
+  }
+  EXPECT_EQ(sim.Received(), "") << "the instrument was not asked";
+}
+
+TEST_F(ToolOutputTest, OutputThatFailsAfterTheTransferIsSavedElsewhere) {
+  const auto instrument = Readings();
+  sim.AddInstrument(instrument);
+  const ToolResult r = Run(Download("/dev/full"));
+  EXPECT_EQ(r.exitCode, 7) << r.err;
+  const std::string marker = "bytes are saved in ";
+  const auto at = r.err.find(marker);
+  ASSERT_NE(at, std::string::npos) << r.err;
+  const std::string saved = r.err.substr(at + marker.size(), r.err.find('\n', at) - at - marker.size());
+  EXPECT_EQ(ReadFileBytes(saved), StoredReadingsStream(instrument.download));
+  std::remove(saved.c_str());
+}
+
+TEST_F(ToolOutputTest, FullStandardOutputIsAnError) {
+  const auto instrument = Readings();
+  sim.AddInstrument(instrument);
+  std::vector<std::string> query = Line("query");
+  query.insert(query.begin() + 1, "PV");
+  ToolResult r = RunWithOutputTo(query, "/dev/full");
+  EXPECT_EQ(r.exitCode, 7) << r.err;
+  EXPECT_NE(r.err.find("could not write to standard output"), std::string::npos) << r.err;
+  r = RunWithOutputTo(Download("-"), "/dev/full");
+  EXPECT_EQ(r.exitCode, 7) << r.err;
+}
+
+TEST_F(ToolOutputTest, TerminationRequestCancelsTheDownloadAndKeepsTheData) {
+  SimulatedInstrument instrument;
+  instrument.download = StoredReadings{"DL", 100, false, 1, std::chrono::milliseconds(100)};
+  sim.AddInstrument(instrument);
+  const std::string file = scratch.Path("k.txt");
+  const std::string pidFile = scratch.Path("pid");
+  std::string line = "echo $$ >'" + pidFile + "'; exec '" + kTool + "'";
+  for (const std::string& arg : Download(file)) line += " '" + arg + "'";
+  ToolResult r;
+  std::thread tool([&] { r = RunTool("/bin/sh", {"-c", line}); });
+  EXPECT_TRUE(sim.WaitForReceived("DL\r", std::chrono::milliseconds(10000)));
+  pid_t pid = 0;
+  std::ifstream(pidFile) >> pid;
+  if (pid > 0) kill(pid, SIGTERM);
+  tool.join();
+  EXPECT_EQ(r.exitCode, 3) << r.err;
+  const std::string kept = ReadFileBytes(file);
+  EXPECT_FALSE(kept.empty());
+  EXPECT_EQ(kept, StoredReadingsStream(instrument.download).substr(0, kept.size()));
+}
+
+}  // namespace
+}  // namespace kivocom
