@@ -72,6 +72,33 @@ TEST_F(IniFileTest, WritesKeepTheFilesPermissionsAndFollowLinks) {
   EXPECT_EQ(FolderListing(scratch.Folder()), "link.ini settings.ini ") << "no temporary file left";
 }
 
+// A link planted where anyone may write, or one another user owns, could make a program run by
+// root rewrite any file: such links are refused and nothing changes.
+TEST_F(IniFileTest, UntrustedLinksAreNotWrittenThrough) {
+  WriteFileBytes(path, "[S]\n");
+  const std::string shared = scratch.Path("shared");
+  ASSERT_EQ(mkdir(shared.c_str(), 0700), 0);
+  ASSERT_EQ(chmod(shared.c_str(), 01777), 0);
+  const std::string planted = shared + "/link.ini";
+  ASSERT_EQ(symlink(path.c_str(), planted.c_str()), 0);
+  const std::string foreign = scratch.Path("foreign.ini");
+  ASSERT_EQ(symlink(path.c_str(), foreign.c_str()), 0);
+  const bool canGiveAway = lchown(foreign.c_str(), 4321, 4321) == 0;  // only root may give a link away
+  for (const std::string& link : {planted, foreign}) {
+    if (link == foreign && !canGiveAway) continue;
+    KivoINIFile viaLink;
+    viaLink.FileName(link);
+    viaLink.Section("S");
+    std::string description;
+    EXPECT_EQ(ErrorNumberOf([&] { viaLink.WriteInteger("k", 1, ""); }, &description), kErrIniFileAccess) << link;
+    EXPECT_NE(description.find("is not followed"), std::string::npos) << description;
+    struct stat info {};
+    ASSERT_EQ(lstat(link.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+  }
+  EXPECT_EQ(ReadFileBytes(path), "[S]\n") << "the target is untouched";
+}
+
 TEST_F(IniFileTest, AWriterWaitsForTheFolderLockOnlySoLong) {
   WriteFileBytes(path, "[S]\n");
   const int folder = open(scratch.Folder().c_str(), O_RDONLY | O_DIRECTORY);

@@ -13,6 +13,7 @@
 #include "platform/kivo_ini_storage.h"
 #include "platform/posix/kivo_ini_file_errors_posix.h"
 #include "platform/posix/kivo_ini_folder_lock_posix.h"
+#include "platform/posix/kivo_ini_link_posix.h"
 
 namespace kivocom {
 namespace {
@@ -57,14 +58,6 @@ std::optional<LoadedFile> LoadFile(const std::string& path, const std::string& s
     RaiseReadError(kErrIniFileAccess, path, kTooLarge, source);
   file.text = ReadAll(fd.Get(), path, source);
   return file;
-}
-
-// The file a symbolic link points to, so that the rename replaces that file and keeps the link.
-std::string FollowLink(const std::string& path) {
-  struct stat info {};
-  if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
-  std::unique_ptr<char, decltype(&std::free)> resolved(realpath(path.c_str(), nullptr), &std::free);
-  return resolved ? std::string(resolved.get()) : path;
 }
 
 std::string FolderOf(const std::string& path) {
@@ -155,7 +148,8 @@ std::optional<std::string> LoadSettingsText(const std::string& path, const std::
 
 void EditSettingsFile(const std::string& path, const std::function<std::string(const std::string&)>& edit,
                       const std::string& source, std::chrono::milliseconds lockWait) {
-  const std::string target = FollowLink(path);
+  // A trusted link is written through, so that the rename replaces its file and keeps the link.
+  const std::string target = TrustedSaveTarget(path, source);
   FolderLock lock(FolderOf(target), lockWait, target, source);
   const auto old = LoadFile(target, source);
   if (old) CheckWritable(target, *old, source);
