@@ -54,6 +54,24 @@ TEST_F(ToolTest, DownloadWritesTheReadingsToAFile) {
   EXPECT_EQ(ReadFileBytes(scratch.Path("readings.txt")), StoredReadingsStream(instrument.download));
 }
 
+// Every opening raises the modem lines (some instruments reset) and routes the switch again: one
+// command opens the port once.
+TEST_F(ToolTest, QueryOpensThePortOnce) {
+  sim.UseSmartSwitch(SSS_BB4PORT);
+  SimulatedInstrument instrument;
+  sim.AddInstrument(instrument, "B");
+  std::vector<std::string> args = Line("query", {"--switch", "bb4", "--switch-port", "B", "--trace", scratch.Folder()});
+  args.insert(args.begin() + 1, "PV");
+  const ToolResult r = Run(args);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  const std::string trace = ReadFileBytes(scratch.Path("dbgkcom.txt"));
+  std::size_t openings = 0;
+  for (auto at = trace.find("Opening COM port"); at != std::string::npos; at = trace.find("Opening COM port", at + 1))
+    ++openings;
+  EXPECT_EQ(openings, 1u) << trace;
+  EXPECT_EQ(sim.Received(), "\x1b\x02\x04\x1b\x02" "B\r\rPV\r\x1b\x02\x04") << "one selection, one release";
+}
+
 TEST_F(ToolTest, SettingsSavedThenShown) {
   const std::string file = scratch.Path("port.ini");
   WriteFileBytes(file, "[Client]\r\nKeep=1\r\n");

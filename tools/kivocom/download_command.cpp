@@ -86,6 +86,7 @@ void RunDownload(const PortOptions& options, const DownloadOptions& d) {
     WriteResult(data, d.output);
     received = data.size();
   }
+  if (err == CE_TIMEOUT) RequirePortOpens(*port);
   if (err == CE_TIMEOUT)
     throw ToolFailure(kExitTimeout, "no data from " + ComName(port->port()) + " in " + std::to_string(port->Retries()) +
                                         " attempt(s) of " + std::to_string(port->TimeOut()) +

@@ -27,6 +27,7 @@ void RunQuery(const PortOptions& options, const std::string& cmd) {
     throw ToolFailure(kExitPortError, "the device on " + ComName(port->port()) +
                                           " went away during the exchange and cannot be opened again (" +
                                           lost.description + "); check its cable or adapter");
+  if (err == CE_TIMEOUT) RequirePortOpens(*port);
   switch (err) {
     case CE_TIMEOUT:
       throw ToolFailure(kExitTimeout, "no complete reply from " + ComName(port->port()) + " in " +
@@ -48,6 +49,7 @@ void RunSend(const PortOptions& options, const std::string& cmd, const std::stri
   try {
     port->WritePort(err, cmd, options.switchPort, options.address, setValue);
   } catch (const Error& e) {
+    RequirePortOpens(*port);
     throw ToolFailure(kExitPortError, e.Description());
   }
   if (err != CE_NONE) throw ToolFailure(ExitFor(err), "no port chosen");
@@ -60,6 +62,7 @@ void RunSwitchTest(const PortOptions& options) {
   try {
     port->TestSmartSwitch();
   } catch (const Error& e) {
+    RequirePortOpens(*port);
     throw ToolFailure(kExitPortError, e.Description());
   }
   std::cerr << "Swept the switch ports of " << ComName(port->port()) << ".\n";

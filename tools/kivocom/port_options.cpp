@@ -101,25 +101,24 @@ void RequirePortReady(CCOMPort& port) {
   const int32_t number = port.port();
   if (number < 1)
     throw ToolFailure(kExitUsage, "no port chosen: give --port N or --device PATH (`kivocom ports` lists the ports)");
-  const std::string name = ComName(number) + " (" + PortDevicePath(number) + ")";
-  // Only a missing device is decided without opening: whether another program holds the port is
-  // best told by the open itself, which names the holder.
+  // Only a missing device is decided before the exchange: the exchange's own opening is the only
+  // one, since every opening raises the modem lines (some instruments reset) and routes the switch.
   if (IsCOMPortAvailable(number) == kPortNotFound)
     throw ToolFailure(kExitPortError, ComName(number) + " is " + PortDevicePath(number) +
                                           ", which has no device behind it; `kivocom ports` lists the ports");
+}
+
+void RequirePortOpens(CCOMPort& port) {
+  SerialControl& line = port.COMControl();
   try {
-    port.OpenPort();
-    port.ClosePort();
-  } catch (const Error&) {
-    // The port object reports only that it could not open; the line itself says why.
-    SerialControl& line = port.COMControl();
-    try {
-      line.PortOpen(true);
-      line.PortOpen(false);
-    } catch (const Error& cause) {
-      throw ToolFailure(kExitPortError, "cannot open " + name + ": " + cause.Description());
-    }
-    throw ToolFailure(kExitPortError, "cannot open " + name);
+    if (line.PortOpen()) return;
+    line.CommPort(port.port());
+    line.PortOpen(true);
+    line.PortOpen(false);
+  } catch (const Error& cause) {
+    const int32_t number = port.port();
+    throw ToolFailure(kExitPortError,
+                      "cannot open " + ComName(number) + " (" + PortDevicePath(number) + "): " + cause.Description());
   }
 }
 

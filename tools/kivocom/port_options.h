@@ -33,8 +33,13 @@ void AddPortOptions(CLI::App& command, PortOptions& options);
 // A port object set up from the options: saved settings first, then the options given.
 std::unique_ptr<kivocom::CCOMPort> MakePort(const PortOptions& options);
 
-// Makes sure the port can be opened, raising a ToolFailure that says what to do when it cannot.
+// Makes sure a port is chosen and a device stands behind it, without opening it, raising a
+// ToolFailure that says what to do when not.
 void RequirePortReady(kivocom::CCOMPort& port);
+
+// After an exchange that got nothing: raises a ToolFailure naming the cause when the port cannot
+// be opened (held by another program, no permission, gone); returns when it can.
+void RequirePortOpens(kivocom::CCOMPort& port);
 
 // Gives the port's own smart switch the model `model` (a port's switch takes its model only from
 // settings, so it goes in through an in-memory settings section); the port's settings stay.
