@@ -87,13 +87,41 @@ TEST_F(ToolTest, SettingsSavedThenShown) {
 }
 
 TEST_F(ToolTest, SendTransmitsAnOmegaSetFrame) {
-  sim.AddInstrument(SimulatedInstrument{});
+  SimulatedInstrument omega;
+  omega.style = CS_OMEGA;
+  omega.address = "01";
+  sim.AddInstrument(omega);
   std::vector<std::string> args = Line("send", {"--style", "omega", "--address", "01", "--set", "100.0"});
   args.insert(args.begin() + 1, "SL");
   const ToolResult r = Run(args);
   EXPECT_EQ(r.exitCode, 0) << r.err;
   ASSERT_TRUE(sim.WaitForReceived(16, std::chrono::milliseconds(1000)));
   EXPECT_EQ(sim.Received(), "\r\x04" "0011\x02SL100.0\x03\x33\r");
+}
+
+// The set frame's acknowledgement is waited for, so the next exchange reads its own reply; a
+// refusal or no answer is an error.
+TEST_F(ToolTest, OmegaSetWaitsForItsAnswerAndTheNextQueryIsInStep) {
+  SimulatedInstrument omega;
+  omega.style = CS_OMEGA;
+  omega.address = "01";
+  const auto id = sim.AddInstrument(omega);
+  const auto command = [&](const std::string& name, const std::string& cmd, std::vector<std::string> more) {
+    more.insert(more.end(), {"--style", "omega", "--address", "01"});
+    std::vector<std::string> args = Line(name, more);
+    args.insert(args.begin() + 1, cmd);
+    return Run(args);
+  };
+  ToolResult r = command("send", "SP", {"--set", "50.0"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  for (int i = 0; i < 3; ++i) {
+    r = command("query", "SP", {});
+    EXPECT_EQ(r.out, "50.0\n") << r.err;
+  }
+  sim.ChangeInstrument(id, [](SimulatedInstrument& i) { i.setAcknowledgement = std::string(1, '\x15'); });
+  EXPECT_EQ(command("send", "SP", {"--set", "60.0"}).exitCode, 2);
+  sim.ChangeInstrument(id, [](SimulatedInstrument& i) { i.setAcknowledgement.reset(); });
+  EXPECT_EQ(command("send", "SP", {"--set", "70.0"}).exitCode, 1);
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 // query, send and switch-test: one exchange with an instrument, or the switch sweep.
+#include <chrono>
 #include <iostream>
 #include <memory>
 
@@ -6,6 +7,7 @@
 #include "exit_codes.h"
 #include "kivocom/comport.h"
 #include "kivocom/error.h"
+#include "kivocom/serial_control.h"
 #include "port_options.h"
 
 namespace kivotool {
@@ -42,17 +44,43 @@ void RunQuery(const PortOptions& options, const std::string& cmd) {
   }
 }
 
+constexpr char kAck = 0x06, kNak = 0x15;
+
+// The omega instrument's answer to a set frame: ACK or NAK, within TimeOut. Waiting for it keeps
+// it from being read as the reply of the next exchange.
+char AwaitSetAnswer(CCOMPort& port) {
+  SerialControl& line = port.COMControl();
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(port.TimeOut());
+  std::string heard;
+  while (heard.find_first_of(std::string{kAck, kNak}) == std::string::npos) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0 || !line.WaitForInput(left.count())) return 0;
+    heard += line.Input();
+  }
+  return heard[heard.find_first_of(std::string{kAck, kNak})];
+}
+
 void RunSend(const PortOptions& options, const std::string& cmd, const std::string& setValue) {
   auto port = MakePort(options);
   RequirePortReady(*port);
+  const bool setFrame = port->ControllerStyle() == CS_OMEGA && !setValue.empty();
   ECOMError err = CE_NONE;
+  char answer = 0;
   try {
+    port->AutoClose(!setFrame);
     port->WritePort(err, cmd, options.switchPort, options.address, setValue);
+    if (setFrame && err == CE_NONE) answer = AwaitSetAnswer(*port);
+    port->ClosePort();
   } catch (const Error& e) {
     RequirePortOpens(*port);
     throw ToolFailure(kExitPortError, e.Description());
   }
   if (err != CE_NONE) throw ToolFailure(ExitFor(err), "no port chosen");
+  if (setFrame && answer == 0)
+    throw ToolFailure(kExitTimeout, "no acknowledgement from " + ComName(port->port()) + " within " +
+                                        std::to_string(port->TimeOut()) + " ms; check the instrument and --address");
+  if (answer == kNak)
+    throw ToolFailure(kExitInvalidData, "the instrument refused the value (NAK); check the command, the value and --address");
 }
 
 void RunSwitchTest(const PortOptions& options) {
@@ -85,7 +113,8 @@ void AddSendCommand(CLI::App& app) {
   auto setValue = std::make_shared<std::string>();
   CLI::App* send = app.add_subcommand("send", "send a command that has no reply");
   send->add_option("CMD", *cmd, "the instrument command")->required();
-  send->add_option("--set", *setValue, "value of an omega set command (sends a set frame with its block check)");
+  send->add_option("--set", *setValue,
+                   "value of an omega set command (sends a set frame with its block check and waits for ACK)");
   AddPortOptions(*send, *options);
   send->callback([options, cmd, setValue] { RunSend(*options, *cmd, *setValue); });
 }

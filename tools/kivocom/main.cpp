@@ -28,7 +28,8 @@ ToolMessages& Messages() { return *MessagesHandler(); }
 namespace {
 
 constexpr const char* kExitCodesHelp =
-    "Exit status: 0 success, 1 time-out (no reply), 2 invalid data (characters above 128),\n"
+    "Exit status: 0 success, 1 time-out (no reply or acknowledgement), 2 invalid data (characters\n"
+    "above 128, or a set value refused with NAK),\n"
     "3 aborted (no port chosen, or download cancelled), 4 port error (missing, in use, cannot open),\n"
     "5 settings file error, 6 demonstration step failed, 7 output not written (file or standard output),\n"
     "64 usage error.";
