@@ -86,6 +86,15 @@ TEST_F(ToolTest, SettingsSavedThenShown) {
   EXPECT_EQ(Run({"settings", "show", scratch.Path("missing.ini")}).exitCode, 5);
 }
 
+TEST_F(ToolTest, SettingsShowMarksWhatTheFileLacksInsteadOfCarryingValuesOver) {
+  const std::string file = scratch.Path("part.ini");
+  WriteFileBytes(file, "[Meter]\r\nPort=4\r\nTimeOut=1500\r\n");
+  const ToolResult r = Run({"settings", "show", file, "--section", "Meter"});
+  EXPECT_EQ(r.exitCode, 5);
+  for (const char* expected : {"COM4", "1500 ms", "BaudRate         (missing)", "Retries          (missing)"})
+    EXPECT_NE(r.out.find(expected), std::string::npos) << expected << " in\n" << r.out;
+}
+
 TEST_F(ToolTest, SendTransmitsAnOmegaSetFrame) {
   SimulatedInstrument omega;
   omega.style = CS_OMEGA;

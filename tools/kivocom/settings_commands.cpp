@@ -1,4 +1,5 @@
 // settings save / settings show: a port's settings in a section of an INI file.
+#include <functional>
 #include <iomanip>
 #include <iostream>
 #include <memory>
@@ -6,7 +7,9 @@
 #include "commands.h"
 #include "exit_codes.h"
 #include "kivocom/comport.h"
+#include "kivocom/error.h"
 #include "kivocom/ini_file.h"
+#include "kivocom/kivo_ini_file.h"
 #include "kivocom/smart_switch.h"
 #include "port_options.h"
 #include "tool_messages.h"
@@ -54,29 +57,68 @@ void Row(const std::string& name, const std::string& value) {
   std::cout << "  " << std::left << std::setw(17) << name << value << "\n";
 }
 
-void RunShow(const SettingsOptions& s) {
-  CCOMPort port;
-  port.MinBaudRate(BAUD_150);
-  port.MaxBaudRate(BAUD_921600);
-  std::shared_ptr<IniFile> ini;
-  const bool complete = port.ReadFromFile(ini, s.file, s.section);
-  CSmartSwitch sw;
-  std::shared_ptr<IniFile> switchIni;
-  sw.ReadFromFile(switchIni, s.file, s.section + " - SmartSwitch");
-  const auto yes = [](bool value) { return std::string(value ? "yes" : "no"); };
+constexpr const char* kMissing = "(missing)";
+
+// One key as the file holds it; "(missing)" when the section has no valid value for it. Each key
+// is read on its own, so no value carries over from another.
+class ShownSection {
+ public:
+  ShownSection(const std::string& file, const std::string& section) {
+    ini_.FileName(file);
+    ini_.Section(section);
+  }
+  std::string Integer(const std::string& key, const std::function<std::string(int16_t)>& show) {
+    int16_t value = 0;
+    return Found(ini_.ReadInteger(key, value)) ? show(value) : kMissing;
+  }
+  std::string Long(const std::string& key, const std::string& unit) {
+    int32_t value = 0;
+    return Found(ini_.ReadLong(key, value)) ? std::to_string(value) + unit : kMissing;
+  }
+  std::string Flag(const std::string& key) {
+    bool value = false;
+    return Found(ini_.ReadBoolean(key, value)) ? (value ? "yes" : "no") : kMissing;
+  }
+  bool Complete() const { return complete_; }
+
+ private:
+  bool Found(bool found) {
+    complete_ = complete_ && found;
+    return found;
+  }
+  KivoINIFile ini_;
+  bool complete_ = true;
+};
+
+void ShowSection(const SettingsOptions& s) {
+  CCOMPort names;
+  ShownSection port(s.file, s.section);
+  ShownSection sw(s.file, s.section + " - SmartSwitch");
   std::cout << "[" << s.section << "] in " << s.file << "\n";
-  Row("Port", port.port() > 0 ? ComName(port.port()) : "none");
-  Row("BaudRate", port.BaudRate() == BAUD_NONE ? "none" : port.BaudRateName());
-  Row("ControllerStyle", StyleName(port.ControllerStyle()));
-  Row("UsesSmartSwitch", yes(port.UsesSmartSwitch()));
-  Row("SmartSwitch", std::string(SwitchName(sw.Style())) + " (" + std::to_string(sw.NumPorts()) + " ports)");
-  Row("AutoClose", yes(port.AutoClose()));
-  Row("Retries", std::to_string(port.Retries()));
-  Row("TimeOut", std::to_string(port.TimeOut()) + " ms");
-  Row("StripCRLF", yes(port.StripCRLF()));
-  Row("UseIrDADongle", yes(port.UseIrDADongle()));
-  Row("CheckNonAscii", yes(port.CheckNonAscii()));
-  if (!complete) throw ToolFailure(kExitSettingsError, "the section is missing keys or could not be read");
+  Row("Port", port.Integer("Port", [](int16_t n) { return n > 0 ? ComName(n) : std::string("none"); }));
+  Row("BaudRate", port.Integer("BaudRate", [&](int16_t b) { return b < 0 ? std::string("none") : names.BaudRateName(b); }));
+  Row("ControllerStyle",
+      port.Integer("ControllerStyle", [](int16_t c) { return std::string(StyleName(static_cast<EControllerStyle>(c))); }));
+  Row("UsesSmartSwitch", port.Flag("UsesSmartSwitch"));
+  const std::string model =
+      sw.Integer("Style", [](int16_t m) { return std::string(SwitchName(static_cast<ESmartSwitchStyle>(m))); });
+  Row("SmartSwitch", model + " (" + sw.Integer("NumPorts", [](int16_t n) { return std::to_string(n); }) + " ports)");
+  Row("AutoClose", port.Flag("AutoClose"));
+  Row("Retries", port.Integer("Retries", [](int16_t n) { return std::to_string(n); }));
+  Row("TimeOut", port.Long("TimeOut", " ms"));
+  Row("StripCRLF", port.Flag("StripCRLF"));
+  Row("UseIrDADongle", port.Flag("UseIrDADongle"));
+  Row("CheckNonAscii", port.Flag("CheckNonAscii"));
+  if (!port.Complete() || !sw.Complete())
+    throw ToolFailure(kExitSettingsError, "the section is missing keys (shown as " + std::string(kMissing) + ")");
+}
+
+void RunShow(const SettingsOptions& s) {
+  try {
+    ShowSection(s);
+  } catch (const Error& e) {
+    throw ToolFailure(kExitSettingsError, e.Description());
+  }
 }
 
 }  // namespace
