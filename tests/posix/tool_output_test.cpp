@@ -117,5 +117,30 @@ TEST_F(ToolOutputTest, TerminationRequestCancelsTheDownloadAndKeepsTheData) {
   EXPECT_EQ(kept, StoredReadingsStream(instrument.download).substr(0, kept.size()));
 }
 
+TEST_F(ToolOutputTest, ATraceThatCannotBeWrittenIsSaidAndTheEnvironmentsFolderIsUsed) {
+  sim.AddInstrument(SimulatedInstrument{});
+  std::vector<std::string> query = Line("query", {"--trace", scratch.Path("missing-folder")});
+  query.insert(query.begin() + 1, "PV");
+  ToolResult r = Run(query);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.err.find("warning: cannot write the trace to"), std::string::npos) << r.err;
+  query = Line("query", {"--trace"});
+  query.insert(query.begin() + 1, "PV");
+  setenv("KIVOCOM_TRACE_DIR", scratch.Folder().c_str(), 1);
+  r = Run(query);
+  unsetenv("KIVOCOM_TRACE_DIR");
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(ReadFileBytes(scratch.Path("dbgkcom.txt")).find("Sending 'PV'"), std::string::npos);
+}
+
+TEST_F(ToolOutputTest, SwitchTestTakesTheSwitchFromSavedSettings) {
+  sim.UseSmartSwitch(SSS_BB4PORT);
+  const std::string file = scratch.Path("sw.ini");
+  ASSERT_EQ(Run({"settings", "save", file, "--port", "42", "--baud", "115200", "--switch", "bb4"}).exitCode, 0);
+  const ToolResult r = Run({"switch-test", "--settings", file, "--device", sim.DevicePath()});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(sim.Received().find("\x1b\x02" "D\r"), std::string::npos) << "the sweep reached port D";
+}
+
 }  // namespace
 }  // namespace kivocom

@@ -84,8 +84,9 @@ void RunSend(const PortOptions& options, const std::string& cmd, const std::stri
 }
 
 void RunSwitchTest(const PortOptions& options) {
-  if (options.switchModel.empty()) throw ToolFailure(kExitUsage, "switch-test needs --switch bb4|bb8|bt528");
   auto port = MakePort(options);
+  if (!port->UsesSmartSwitch())
+    throw ToolFailure(kExitUsage, "switch-test needs --switch bb4|bb8|bt528, or --settings with a saved switch");
   RequirePortReady(*port);
   try {
     port->TestSmartSwitch();

@@ -1,5 +1,12 @@
 #include "port_options.h"
 
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+
 #include "exit_codes.h"
 #include "kivocom/error.h"
 #include "kivocom/kivo_ini_file.h"
@@ -33,6 +40,22 @@ void LoadSettings(CCOMPort& port, const std::string& fileAndSection) {
     throw ToolFailure(kExitSettingsError, "could not read port settings from section [" + section + "] of " + file);
 }
 
+// The trace goes to `folder`; an empty one means KIVOCOM_TRACE_DIR when set, else the current
+// folder. A trace that cannot be written is said once, and the command goes on without it.
+void TraceTo(CCOMPort& port, const std::string& folder) {
+  const char* configured = std::getenv("KIVOCOM_TRACE_DIR");
+  const std::string chosen = !folder.empty() ? folder : (configured && *configured ? configured : ".");
+  const std::string file = (std::filesystem::path(chosen) / "dbgkcom.txt").string();
+  errno = 0;
+  if (!std::ofstream(file, std::ios::binary | std::ios::app)) {
+    std::cerr << "kivocom: warning: cannot write the trace to " << file
+              << (errno ? std::string(" (") + std::strerror(errno) + ")" : std::string()) << "; going on without it\n";
+    return;
+  }
+  SetEnvironmentValue("KIVOCOM_TRACE_DIR", chosen);
+  port.Debugging(true);
+}
+
 }  // namespace
 
 std::string ComName(int32_t port) { return "COM" + std::to_string(port); }
@@ -62,7 +85,7 @@ void AddPortOptions(CLI::App& command, PortOptions& o) {
   command.add_option("--retries", o.retries, "transmissions of the command in all")->check(CLI::Range(1, 32767));
   command.add_flag("--raw", o.raw, "keep line ends in the reply");
   command.add_flag("--no-ascii-check", o.noAsciiCheck, "accept reply characters above 128");
-  command.add_option("--trace", o.trace, "trace the traffic to dbgkcom.txt in DIR (default: current folder)")
+  command.add_option("--trace", o.trace, "trace the traffic to dbgkcom.txt in DIR (default: KIVOCOM_TRACE_DIR, else the current folder)")
       ->expected(0, 1)
       ->default_str("");
   command.add_option("--settings", o.settings, "load a saved port from FILE[:SECTION] (default section COMPort)");
@@ -90,10 +113,7 @@ std::unique_ptr<CCOMPort> MakePort(const PortOptions& o) {
   if (o.retries > 0) port->Retries(static_cast<int16_t>(o.retries));
   if (o.raw) port->StripCRLF(false);
   if (o.noAsciiCheck) port->CheckNonAscii(false);
-  if (o.trace) {
-    SetEnvironmentValue("KIVOCOM_TRACE_DIR", o.trace->empty() ? "." : *o.trace);
-    port->Debugging(true);
-  }
+  if (o.trace) TraceTo(*port, *o.trace);
   return port;
 }
 
