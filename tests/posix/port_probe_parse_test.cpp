@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -101,6 +102,14 @@ TEST(PortProbeParse, LockFileContents) {
     SCOPED_TRACE(row.name);
     EXPECT_EQ(ParseLockFilePid(row.content), row.pid);
   }
+}
+
+TEST(PortProbeParse, ConsoleNames) {
+  const std::set<std::string> names =
+      ParseConsoleNames("ttyS0                -W- (EC p a)    4:64\ntty0                 -WU (E  p  )    4:1\n",
+                        "tty0 ttyUSB1\n");
+  EXPECT_EQ(names, (std::set<std::string>{"tty0", "ttyS0", "ttyUSB1"}));
+  EXPECT_TRUE(ParseConsoleNames("", "").empty());
 }
 
 // The adapter as "vendor:product serial/manufacturer/product", or "none".

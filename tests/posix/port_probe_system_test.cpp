@@ -278,6 +278,20 @@ TEST_F(PreparedSystemTest, UartPlaceholdersAreNotPorts) {
   }
 }
 
+// A serial line the kernel writes its console to (console=ttyS0) is no port to offer.
+TEST_F(PreparedSystemTest, ConsolesAreNotPorts) {
+  const std::string hardware = "platform/serial8250/serial8250:0/serial8250:0.0";
+  AddTty(hardware + "/tty/ttyS0", hardware);
+  Write("sys/devices/" + hardware + "/tty/ttyS0/type", "4\n");
+  Link("sys/devices/" + hardware + "/driver", "sys/bus/drivers/port");
+  ASSERT_TRUE(Inspect().has_value());
+  Write("proc/consoles", "tty                  -W- (EC p a)    5:0\n");
+  EXPECT_FALSE(Inspect().has_value()) << "listed in /proc/consoles";
+  Write("proc/consoles", "");
+  Write("sys/class/tty/console/active", "tty0 tty\n");
+  EXPECT_FALSE(Inspect().has_value()) << "named by the active consoles";
+}
+
 TEST_F(PreparedSystemTest, UsbAdapterDetailsComeFromTheDeviceTree) {
   const std::string usb = "pci0000:00/0000:00:14.0/usb1/1-2";
   Write("sys/devices/" + usb + "/idVendor", "0403\n");

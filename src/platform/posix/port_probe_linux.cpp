@@ -110,6 +110,8 @@ std::optional<PortInfo> LinuxPortProbe::Find(int32_t port, bool withDetails) {
   if (!IsSerialPort(ReadFacts(info.devicePath, identity, treeEntry))) return std::nullopt;
   info.deviceNode = RealPath(info.devicePath);
   if (info.deviceNode.empty()) info.deviceNode = info.devicePath;
+  ReadKernelTables();
+  if (consoles_.count(info.deviceNode.substr(info.deviceNode.rfind('/') + 1))) return std::nullopt;
 
   const Holding holding = FindHolder(info, identity);
   if (holding.held) {
@@ -219,6 +221,8 @@ void LinuxPortProbe::ReadKernelTables() {
     driverTableReadable_ = true;
     ttyDrivers_ = ParseTtyDrivers(*drivers);
   }
+  consoles_ = ParseConsoleNames(ReadTextFile(paths_.procRoot + "/consoles", kTableLimit).value_or(""),
+                                ReadTextFile(paths_.sysRoot + "/class/tty/console/active", kAttributeLimit).value_or(""));
   if (auto locks = ReadTextFile(paths_.procRoot + "/locks", kTableLimit)) {
     lockTableReadable_ = true;
     locks_ = ParseProcLocks(*locks);

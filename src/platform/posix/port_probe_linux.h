@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -63,6 +64,7 @@ class LinuxPortProbe : public PortProbe {
   std::vector<TtyDriver> ttyDrivers_;
   bool lockTableReadable_ = false;
   std::vector<FileLock> locks_;
+  std::set<std::string> consoles_;  // console devices, never offered as ports
   // Lock files with a live owner and the devices processes have open, scanned once on first need.
   bool holdersScanned_ = false;
   std::map<std::string, int32_t> lockFiles_;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
+#include <sstream>
 
 namespace kivocom::probe {
 namespace {
@@ -174,6 +175,18 @@ bool SameDevice(const NodeIdentity& node, const NodeIdentity& open) {
 bool LockIsOn(const FileLock& lock, const NodeIdentity& node) {
   return lock.fsMajor == major(node.fsDevice) && lock.fsMinor == minor(node.fsDevice) &&
          lock.inode == node.inode;
+}
+
+std::set<std::string> ParseConsoleNames(std::string_view consoles, std::string_view active) {
+  std::set<std::string> names;
+  std::istringstream lines{std::string(consoles)};
+  for (std::string line; std::getline(lines, line);) {
+    std::istringstream fields(line);
+    if (std::string name; fields >> name) names.insert(name);
+  }
+  std::istringstream words{std::string(active)};
+  for (std::string name; words >> name;) names.insert(name);
+  return names;
 }
 
 bool IsSerialPort(const DeviceFacts& facts) {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,6 +44,10 @@ std::vector<FileLock> ParseProcLocks(std::string_view text);
 // The process id a UUCP lock file holds: ten-column decimal text, or a 4-byte binary number as
 // old programs write it; nullopt for anything else.
 std::optional<int32_t> ParseLockFilePid(std::string_view content);
+
+// The names of the system's console devices (such as "ttyS0"): the first field of each line of
+// /proc/consoles, and the blank-separated names of /sys/class/tty/console/active.
+std::set<std::string> ParseConsoleNames(std::string_view consoles, std::string_view active);
 
 // The lock file names ("LCK..ttyUSB0") that programs use for a device reached at `devicePath`
 // whose node, links followed, is `deviceNode`.
