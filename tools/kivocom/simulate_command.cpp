@@ -40,7 +40,7 @@ void RunSimulate(const SimulateOptions& o) {
     for (int i = 1; i <= o.instruments; ++i)
       sim.AddInstrument(DemoInstrument(style, o.address, i, o.readings, o.binary), SwitchPortName(model, i));
   }
-  std::cout << DescribeSimulator(sim, o.style, o.address, o.switchModel, o.instruments) << std::flush;
+  std::cout << DescribeSimulator(sim, o.style, o.address, o.switchModel, o.instruments, o.readings, o.binary) << std::flush;
   WaitForInterrupt();
   std::cerr << "Stopped the simulator.\n";
 }

@@ -48,7 +48,7 @@ SimulatedInstrument DemoInstrument(EControllerStyle style, const std::string& ad
 }
 
 std::string DescribeSimulator(const InstrumentSimulator& sim, const std::string& style, const std::string& address,
-                              const std::string& switchModel, int instruments) {
+                              const std::string& switchModel, int instruments, int readings, bool binary) {
   std::ostringstream out;
   out << "Simulated " << style << " instrument" << (switchModel.empty() ? "" : "s behind a " + switchModel + " switch")
       << " on " << sim.DevicePath() << " at " << sim.BaudRate() << " baud.\n"
@@ -59,7 +59,8 @@ std::string DescribeSimulator(const InstrumentSimulator& sim, const std::string&
   const std::string switchArg = switchModel.empty() ? "" : " --switch " + switchModel + " --switch-port " +
                                                               SwitchPortName(SwitchModelByName(switchModel), 1);
   out << "  kivocom query PV --port 9 --baud " << sim.BaudRate() << styleArg << switchArg << "\n"
-      << "  kivocom download DL --port 9 --baud " << sim.BaudRate() << styleArg << switchArg << " -n 20 -o readings.txt\n";
+      << "  kivocom download DL --port 9 --baud " << sim.BaudRate() << styleArg << switchArg << " -n " << readings
+      << (binary ? " --binary" : "") << " -o readings.txt\n";
   if (!switchModel.empty()) {
     const ESmartSwitchStyle model = SwitchModelByName(switchModel);
     out << "  (" << instruments << " instruments, on switch ports " << SwitchPortName(model, 1) << " to "

@@ -22,8 +22,10 @@ kivocom::SimulatedInstrument DemoInstrument(kivocom::EControllerStyle style, con
 // The reading instrument `n` answers to "PV".
 std::string DemoReading(int n);
 
-// What `kivocom simulate` prints: the device, how to map it, and commands to try.
+// What `kivocom simulate` prints: the device, how to map it, and commands to try (a download of
+// the `readings` stored readings, binary ones counted as such).
 std::string DescribeSimulator(const kivocom::InstrumentSimulator& sim, const std::string& style,
-                              const std::string& address, const std::string& switchModel, int instruments);
+                              const std::string& address, const std::string& switchModel, int instruments,
+                              int readings, bool binary);
 
 }  // namespace kivotool

@@ -20,8 +20,10 @@ std::string FolderDevice(int32_t port) {
   std::ifstream file(entry);
   std::string path;
   std::getline(file, path);
-  while (!path.empty() && (path.back() == '\r' || path.back() == ' ')) path.pop_back();
-  return path;
+  // Blanks around the path are the editor's, not the path's.
+  const auto first = path.find_first_not_of(" \t");
+  const auto last = path.find_last_not_of(" \t\r");
+  return first == std::string::npos ? std::string() : path.substr(first, last - first + 1);
 }
 
 std::string PortsFolder() {
