@@ -1,6 +1,10 @@
 // ports: the serial ports of this machine, for people who pick one.
+#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <iostream>
+#include <string>
+#include <vector>
 
 #include "commands.h"
 #include "kivocom/port_devices.h"
@@ -44,12 +48,20 @@ void RunPorts() {
               << PortsFolder() << "/com<n>.\n";
     return;
   }
-  std::printf("%-7s %-22s %-24s %-10s %-16s %s\n", "PORT", "DEVICE", "STATE", "USB ID", "SERIAL", "DESCRIPTION");
-  for (const auto& info : ports) {
-    std::printf("%-7s %-22s %-24s %-10s %-16s %s\n", ("COM" + std::to_string(info.number)).c_str(),
-                info.devicePath.c_str(), StateText(info).c_str(), UsbIds(info).c_str(),
-                info.usb && !info.usb->serialNumber.empty() ? info.usb->serialNumber.c_str() : "-",
-                Description(info).c_str());
+  // Each column is as wide as its widest cell, so long device paths or holder names keep the
+  // columns in line.
+  using Line = std::array<std::string, 6>;
+  std::vector<Line> lines{{"PORT", "DEVICE", "STATE", "USB ID", "SERIAL", "DESCRIPTION"}};
+  for (const auto& info : ports)
+    lines.push_back({"COM" + std::to_string(info.number), info.devicePath, StateText(info), UsbIds(info),
+                     info.usb && !info.usb->serialNumber.empty() ? info.usb->serialNumber : "-", Description(info)});
+  std::array<std::size_t, 6> widths{};
+  for (const Line& line : lines)
+    for (std::size_t i = 0; i < line.size(); ++i) widths[i] = std::max(widths[i], line[i].size());
+  for (const Line& line : lines) {
+    std::string text;
+    for (std::size_t i = 0; i + 1 < line.size(); ++i) text += line[i] + std::string(widths[i] - line[i].size() + 1, ' ');
+    std::cout << text << line.back() << "\n";
   }
 }
 
