@@ -6,6 +6,7 @@
 
 #include "kivocom/port_devices.h"
 #include "platform/port_devices_system.h"
+#include "platform/ports_folder_file.h"
 
 namespace kivocom {
 
@@ -18,12 +19,9 @@ std::string FolderDevice(int32_t port) {
   if (S_ISLNK(st.st_mode)) return entry;
   if (!S_ISREG(st.st_mode)) return {};
   std::ifstream file(entry);
-  std::string path;
-  std::getline(file, path);
-  // Blanks around the path are the editor's, not the path's.
-  const auto first = path.find_first_not_of(" \t");
-  const auto last = path.find_last_not_of(" \t\r");
-  return first == std::string::npos ? std::string() : path.substr(first, last - first + 1);
+  std::string firstLine;
+  std::getline(file, firstLine);
+  return DevicePathInPortsFile(firstLine);
 }
 
 std::string PortsFolder() {
