@@ -142,5 +142,18 @@ TEST_F(ToolOutputTest, SwitchTestTakesTheSwitchFromSavedSettings) {
   EXPECT_NE(sim.Received().find("\x1b\x02" "D\r"), std::string::npos) << "the sweep reached port D";
 }
 
+// A saved port number must name the same device when the file is loaded later.
+TEST_F(ToolOutputTest, SavingADevicePathRecordsItsNumberInThePortsFolder) {
+  setenv("KIVOCOM_PORTS_DIR", scratch.Path("ports").c_str(), 1);
+  const std::string file = scratch.Path("meter.ini");
+  ToolResult r = Run({"settings", "save", file, "--device", "/dev/ttyUSB7", "--port", "6", "--baud", "9600"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(ReadFileBytes(scratch.Path("ports/com6")), "/dev/ttyUSB7\n");
+  r = Run({"settings", "save", file, "--device", "/dev/ttyUSB8", "--port", "6", "--baud", "9600"});
+  EXPECT_EQ(r.exitCode, 64) << "COM6 already names another device";
+  EXPECT_EQ(ReadFileBytes(scratch.Path("ports/com6")), "/dev/ttyUSB7\n");
+  unsetenv("KIVOCOM_PORTS_DIR");
+}
+
 }  // namespace
 }  // namespace kivocom

@@ -1,4 +1,7 @@
 // settings save / settings show: a port's settings in a section of an INI file.
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <iomanip>
 #include <iostream>
@@ -10,6 +13,7 @@
 #include "kivocom/error.h"
 #include "kivocom/ini_file.h"
 #include "kivocom/kivo_ini_file.h"
+#include "kivocom/port_devices.h"
 #include "kivocom/smart_switch.h"
 #include "port_options.h"
 #include "tool_messages.h"
@@ -43,8 +47,31 @@ const char* SwitchName(ESmartSwitchStyle model) {
   return "unknown";
 }
 
+// The file stores only a port number, and a --device mapping lasts only for this run: so that
+// the number names the same device when the file is loaded later, the mapping is kept in the
+// ports folder. A number that already names another device there is refused.
+void KeepDeviceMapping(int32_t number, const std::string& device) {
+  MapPortToDevice(number, "");
+  const std::string lasting = PortDevicePath(number);
+  MapPortToDevice(number, device);
+  if (lasting == device) return;
+  const std::filesystem::path entry = std::filesystem::path(PortsFolder()) / ("com" + std::to_string(number));
+  std::error_code error;
+  if (std::filesystem::exists(std::filesystem::symlink_status(entry, error)) ||
+      std::getenv(("KIVOCOM_COM" + std::to_string(number)).c_str()))
+    throw ToolFailure(kExitUsage, ComName(number) + " already names " + lasting + "; give --port with a number of " +
+                                      "its own for " + device);
+  std::filesystem::create_directories(entry.parent_path(), error);
+  std::ofstream file(entry);
+  file << device << "\n";
+  file.close();
+  if (!file) throw ToolFailure(kExitSettingsError, "could not record " + ComName(number) + " as " + device + " in " + entry.string());
+  std::cerr << ComName(number) << " now names " << device << " (recorded in " << entry.string() << ").\n";
+}
+
 void RunSave(const PortOptions& options, const SettingsOptions& s) {
   auto port = MakePort(options);
+  if (!options.device.empty()) KeepDeviceMapping(port->port(), options.device);
   std::shared_ptr<IniFile> ini;
   const int before = Messages().Shown();
   port->WriteToFile(ini, s.file, s.section);
