@@ -9,6 +9,7 @@
 #include <ctime>
 #include <iomanip>
 #include <locale>
+#include <memory>
 #include <sstream>
 #include <stdexcept>
 
@@ -19,20 +20,37 @@ namespace {
 
 constexpr const char* kTraceFileName = "dbgkcom.txt";
 
-// The folder of the file this code was loaded from: the shared library, or the program itself
-// when the library was linked statically.
-std::string OwnFolder() {
+std::string ProgramPath() {
+  char exe[4096];
+  const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+  return n > 0 ? std::string(exe, static_cast<std::size_t>(n)) : std::string();
+}
+
+// The file this code was loaded from, as an absolute path: the shared library, or the program
+// itself when the library was linked statically. The loader may give a path relative to the folder
+// the program started in ("./prog"), which a later change of folder would move: the program's own
+// path comes from the kernel instead, and another relative path is made absolute at once.
+std::string OwnFile() {
   Dl_info info{};
-  if (dladdr(reinterpret_cast<void*>(&OwnFolder), &info) == 0 || !info.dli_fname) return ".";
-  std::string path = info.dli_fname;
-  if (path.find('/') == std::string::npos) {
-    char exe[4096];
-    const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-    if (n <= 0) return ".";
-    path.assign(exe, static_cast<std::size_t>(n));
-  }
-  const auto slash = path.rfind('/');
-  return slash == 0 ? "/" : path.substr(0, slash);
+  if (dladdr(reinterpret_cast<void*>(&OwnFile), &info) == 0 || !info.dli_fname) return ProgramPath();
+  const std::string path = info.dli_fname;
+  if (path.starts_with('/')) return path;
+  const std::string program = ProgramPath();
+  const auto baseName = [](const std::string& p) { return p.substr(p.rfind('/') + 1); };
+  if (path.find('/') == std::string::npos || baseName(path) == baseName(program)) return program;
+  std::unique_ptr<char, decltype(&std::free)> resolved(realpath(path.c_str(), nullptr), &std::free);
+  return resolved ? std::string(resolved.get()) : program;
+}
+
+// Found once, so that the folder stays the same whatever the program's current folder becomes.
+std::string OwnFolder() {
+  static const std::string folder = [] {
+    const std::string file = OwnFile();
+    const auto slash = file.rfind('/');
+    if (slash == std::string::npos) return std::string(".");
+    return slash == 0 ? std::string("/") : file.substr(0, slash);
+  }();
+  return folder;
 }
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
