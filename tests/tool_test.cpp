@@ -95,6 +95,38 @@ TEST_F(ToolTest, SettingsShowMarksWhatTheFileLacksInsteadOfCarryingValuesOver) {
     EXPECT_NE(r.out.find(expected), std::string::npos) << expected << " in\n" << r.out;
 }
 
+// Usage errors are caught before anything is opened, said in one line in plain words.
+TEST_F(ToolTest, UsageErrorsAreOneLineInPlainWords) {
+  const struct {
+    std::vector<std::string> args;
+    const char* says;
+  } rows[] = {
+      {{"foo"}, "unknown command foo; the commands are demo"},
+      {{"query", "PV", "--port", "0"}, "--port must be 1 to 256, not 0"},
+      {{"query", "PV", "--port", "3", "--timeout", "0"}, "--timeout must be 1 to 3600000 ms"},
+      {{"query", "PV", "--port", "3", "--baud", "14400"}, "the rates are 150, 300"},
+      {{"query", "PV", "--port", "3", "--baud", "9600", "--switch", "bb4", "--switch-port", "E"}, "ports A to D, not E"},
+      {{"query", "PV", "--port", "3", "--baud", "9600", "--switch-port", "A"}, "--switch-port needs --switch"},
+      {{"send", "SP", "--set", "5", "--port", "3", "--baud", "9600"}, "--set sends an omega set frame"},
+      {{"query", "PV", "--port", "3", "--baud", "9600", "--address", "123"}, "at most two characters"},
+      {{"query", "PV", "--device", sim.DevicePath(), "--port", "42"}, "no baud rate chosen"},
+  };
+  for (const auto& row : rows) {
+    const ToolResult r = Run(row.args);
+    EXPECT_EQ(r.exitCode, 64) << row.says;
+    EXPECT_EQ(r.err.rfind("kivocom: ", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find(row.says), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << "one line: " << r.err;
+  }
+}
+
+TEST_F(ToolTest, ASettingsFileThatCannotBeSavedIsOneLine) {
+  const ToolResult r = Run({"settings", "save", scratch.Folder(), "--port", "3", "--baud", "9600"});
+  EXPECT_EQ(r.exitCode, 5);
+  EXPECT_EQ(r.err.rfind("kivocom: could not save the settings to", 0), 0u) << r.err;
+  EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << "one line: " << r.err;
+}
+
 TEST_F(ToolTest, SendTransmitsAnOmegaSetFrame) {
   SimulatedInstrument omega;
   omega.style = CS_OMEGA;

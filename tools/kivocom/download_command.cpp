@@ -13,6 +13,7 @@
 #include "kivocom/error.h"
 #include "kivocom/progress_window.h"
 #include "port_options.h"
+#include "tool_messages.h"
 #include "tool_system.h"
 
 namespace kivotool {
@@ -82,7 +83,10 @@ void RunDownload(const PortOptions& options, const DownloadOptions& d) {
     // An interrupt cancels the download, which keeps the data; the data is written before the
     // tool lets an interrupt end it again.
     InterruptCancelsDownload interrupt;
+    // The library's "Download cancelled." box is folded into the tool's own line below.
+    Messages().Hold(true);
     const std::string data = port->Download(d.binary, err, d.cmd, options.switchPort, options.address, d.readings);
+    Messages().Hold(false);
     WriteResult(data, d.output);
     received = data.size();
   }

@@ -62,6 +62,8 @@ char AwaitSetAnswer(CCOMPort& port) {
 
 void RunSend(const PortOptions& options, const std::string& cmd, const std::string& setValue) {
   auto port = MakePort(options);
+  if (!setValue.empty() && port->ControllerStyle() != CS_OMEGA)
+    throw ToolFailure(kExitUsage, "--set sends an omega set frame: give --style omega and --address");
   RequirePortReady(*port);
   const bool setFrame = port->ControllerStyle() == CS_OMEGA && !setValue.empty();
   ECOMError err = CE_NONE;

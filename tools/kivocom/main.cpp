@@ -30,9 +30,28 @@ namespace {
 constexpr const char* kExitCodesHelp =
     "Exit status: 0 success, 1 time-out (no reply or acknowledgement), 2 invalid data (characters\n"
     "above 128, or a set value refused with NAK),\n"
-    "3 aborted (no port chosen, or download cancelled), 4 port error (missing, in use, cannot open),\n"
+    "3 aborted (download cancelled), 4 port error (missing, in use, cannot open, or gone),\n"
     "5 settings file error, 6 demonstration step failed, 7 output not written (file or standard output),\n"
-    "64 usage error.";
+    "64 usage error (a wrong option, or no port or baud rate chosen).";
+
+bool HasCommand(CLI::App& app, const std::string& name) {
+  for (const CLI::App* command : app.get_subcommands({}))
+    if (command->get_name() == name) return true;
+  return false;
+}
+
+std::string CommandNames(CLI::App& app) {
+  std::string names;
+  for (const CLI::App* command : app.get_subcommands({})) names += (names.empty() ? "" : ", ") + command->get_name();
+  return names;
+}
+
+// CLI11's text as one line that points at the help: "--timeout: must be ..." reads "--timeout
+// must be ...".
+std::string UsageError(std::string text) {
+  if (const auto at = text.find(": must be "); at != std::string::npos) text.erase(at, 1);
+  return text + " (`kivocom --help` and `kivocom COMMAND --help` show the usage)";
+}
 
 int Run(int argc, char** argv) {
   CLI::App app{"kivocom: talk to laboratory instruments over RS-232 serial lines", "kivocom"};
@@ -47,6 +66,8 @@ int Run(int argc, char** argv) {
   AddSettingsCommands(app);
   AddSimulateCommand(app);
   for (CLI::App* command : app.get_subcommands({})) command->footer(kExitCodesHelp);
+  if (argc > 1 && argv[1][0] != '-' && !HasCommand(app, argv[1]))
+    throw ToolFailure(kExitUsage, std::string("unknown command ") + argv[1] + "; the commands are " + CommandNames(app));
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -54,8 +75,7 @@ int Run(int argc, char** argv) {
   } catch (const CLI::CallForAllHelp& e) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
-    app.exit(e);
-    return kExitUsage;
+    throw ToolFailure(kExitUsage, UsageError(e.what()));
   }
   return kExitOk;
 }

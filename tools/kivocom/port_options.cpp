@@ -16,6 +16,7 @@
 #include "kivocom/smart_switch.h"
 #include "memory_ini_file.h"
 #include "simulated_bench.h"
+#include "tool_messages.h"
 #include "tool_system.h"
 
 namespace kivotool {
@@ -26,9 +27,49 @@ using namespace kivocom;
 constexpr const char* kToolSection = "kivocom";
 
 EBaudRate BaudIndex(const CCOMPort& port, int baud) {
-  for (int32_t i = BAUD_150; i <= BAUD_921600; ++i)
+  std::string rates;
+  for (int32_t i = BAUD_150; i <= BAUD_921600; ++i) {
     if (port.BaudRateName(i) == std::to_string(baud)) return static_cast<EBaudRate>(i);
-  throw ToolFailure(kExitUsage, std::to_string(baud) + " baud is not a rate ports take (150 to 921600)");
+    rates += (rates.empty() ? "" : ", ") + port.BaudRateName(i);
+  }
+  throw ToolFailure(kExitUsage, std::to_string(baud) + " baud is not a rate ports take; the rates are " + rates);
+}
+
+// A whole number from `low` to `high`, refused in plain words ("must be 1 to 3600000 ms").
+CLI::Validator WholeNumber(long long low, long long high, const std::string& unit = "") {
+  const std::string range = "must be " + std::to_string(low) + " to " + std::to_string(high) + unit;
+  return CLI::Validator(
+      [low, high, range](std::string& text) {
+        std::size_t used = 0;
+        long long value = 0;
+        try {
+          value = std::stoll(text, &used);
+        } catch (const std::exception&) {
+          return range + ", not " + text;
+        }
+        return used == text.size() && value >= low && value <= high ? std::string() : range + ", not " + text;
+      },
+      std::to_string(low) + "-" + std::to_string(high));
+}
+
+// The switch port names the model has: A to D, A to H, or 1 to 8.
+void CheckSwitchPort(const std::string& model, const std::string& name) {
+  const ESmartSwitchStyle style = SwitchModelByName(model);
+  const int count = style == SSS_BB4PORT ? 4 : 8;
+  for (int n = 1; n <= count; ++n)
+    if (SwitchPortName(style, n) == name) return;
+  throw ToolFailure(kExitUsage, "a " + model + " switch has the ports " + SwitchPortName(style, 1) + " to " +
+                                    SwitchPortName(style, count) + ", not " + name);
+}
+
+// What the options cannot mean, said before anything is opened.
+void CheckOptions(const PortOptions& o, const CCOMPort& port) {
+  if (o.address.size() > 2)
+    throw ToolFailure(kExitUsage, "--address takes at most two characters (an omega frame carries two), not " + o.address);
+  if (o.switchPort.empty()) return;
+  if (!port.UsesSmartSwitch())
+    throw ToolFailure(kExitUsage, "--switch-port needs --switch bb4|bb8|bt528, or --settings with a saved switch");
+  if (!o.switchModel.empty()) CheckSwitchPort(o.switchModel, o.switchPort);
 }
 
 void LoadSettings(CCOMPort& port, const std::string& fileAndSection) {
@@ -36,8 +77,14 @@ void LoadSettings(CCOMPort& port, const std::string& fileAndSection) {
   const std::string file = colon == std::string::npos ? fileAndSection : fileAndSection.substr(0, colon);
   const std::string section = colon == std::string::npos ? "COMPort" : fileAndSection.substr(colon + 1);
   std::shared_ptr<IniFile> ini;
-  if (!port.ReadFromFile(ini, file, section))
-    throw ToolFailure(kExitSettingsError, "could not read port settings from section [" + section + "] of " + file);
+  const int before = Messages().Shown();
+  Messages().Hold(true);
+  const bool complete = port.ReadFromFile(ini, file, section);
+  Messages().Hold(false);
+  if (!complete)
+    throw ToolFailure(kExitSettingsError, "could not read port settings from section [" + section + "] of " + file +
+                                              (Messages().Shown() != before ? ": " + Messages().Last() : std::string()) +
+                                              "; `kivocom settings show` shows what it holds");
 }
 
 // The trace goes to `folder`; an empty one means KIVOCOM_TRACE_DIR when set, else the current
@@ -72,7 +119,7 @@ void SetSwitchModel(CCOMPort& port, ESmartSwitchStyle model) {
 }
 
 void AddPortOptions(CLI::App& command, PortOptions& o) {
-  command.add_option("--port,-p", o.port, "COM number of the instrument's port")->check(CLI::Range(1, 256));
+  command.add_option("--port,-p", o.port, "COM number of the instrument's port")->check(WholeNumber(1, 256));
   command.add_option("--device,-d", o.device, "device path to use as the port (mapped to --port, or COM1)");
   command.add_option("--baud,-b", o.baud, "line speed in baud (150 ... 921600)");
   command.add_option("--style", o.style, "controller style")->check(CLI::IsMember({"kivo", "omega", "azonix", "xsys"}));
@@ -81,8 +128,8 @@ void AddPortOptions(CLI::App& command, PortOptions& o) {
       ->check(CLI::IsMember({"bb4", "bb8", "bt528"}));
   command.add_option("--switch-port", o.switchPort, "switch port of the instrument (A-H, or 1-8 for bt528)");
   command.add_option("--timeout", o.timeout, "milliseconds to wait for a reply in each attempt")
-      ->check(CLI::NonNegativeNumber);
-  command.add_option("--retries", o.retries, "transmissions of the command in all")->check(CLI::Range(1, 32767));
+      ->check(WholeNumber(1, 3600000, " ms"));
+  command.add_option("--retries", o.retries, "transmissions of the command in all")->check(WholeNumber(1, 32767));
   command.add_flag("--raw", o.raw, "keep line ends in the reply");
   command.add_flag("--no-ascii-check", o.noAsciiCheck, "accept reply characters above 128");
   command.add_option("--trace", o.trace, "trace the traffic to dbgkcom.txt in DIR (default: KIVOCOM_TRACE_DIR, else the current folder)")
@@ -113,6 +160,7 @@ std::unique_ptr<CCOMPort> MakePort(const PortOptions& o) {
   if (o.retries > 0) port->Retries(static_cast<int16_t>(o.retries));
   if (o.raw) port->StripCRLF(false);
   if (o.noAsciiCheck) port->CheckNonAscii(false);
+  CheckOptions(o, *port);
   if (o.trace) TraceTo(*port, *o.trace);
   return port;
 }
@@ -126,6 +174,8 @@ void RequirePortReady(CCOMPort& port) {
   if (IsCOMPortAvailable(number) == kPortNotFound)
     throw ToolFailure(kExitPortError, ComName(number) + " is " + PortDevicePath(number) +
                                           ", which has no device behind it; `kivocom ports` lists the ports");
+  if (port.BaudRate() == BAUD_NONE)
+    throw ToolFailure(kExitUsage, "no baud rate chosen: give --baud, the instrument's rate (9600 is common)");
 }
 
 void RequirePortOpens(CCOMPort& port) {

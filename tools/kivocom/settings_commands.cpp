@@ -74,8 +74,11 @@ void RunSave(const PortOptions& options, const SettingsOptions& s) {
   if (!options.device.empty()) KeepDeviceMapping(port->port(), options.device);
   std::shared_ptr<IniFile> ini;
   const int before = Messages().Shown();
+  Messages().Hold(true);
   port->WriteToFile(ini, s.file, s.section);
-  if (Messages().Shown() != before) throw ToolFailure(kExitSettingsError, "could not save the settings to " + s.file);
+  Messages().Hold(false);
+  if (Messages().Shown() != before)
+    throw ToolFailure(kExitSettingsError, "could not save the settings to " + s.file + ": " + Messages().Last());
   std::cerr << "Saved the port settings to [" << s.section << "] and [" << s.section << " - SmartSwitch] of " << s.file
             << ".\n";
 }
