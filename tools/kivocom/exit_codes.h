@@ -17,6 +17,7 @@ enum ExitCode : int {
   kExitSettingsError = 5,  // a settings file could not be read or written
   kExitDemoFailed = 6,    // a demonstration step did not give the expected answer
   kExitOutputError = 7,   // the output file or standard output could not be written
+  kExitInternal = 70,     // an unexpected failure of the tool itself (to be reported)
   kExitUsage = 64,        // the command line is wrong, or names no port or baud rate
 };
 

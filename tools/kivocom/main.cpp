@@ -32,7 +32,7 @@ constexpr const char* kExitCodesHelp =
     "above 128, or a set value refused with NAK),\n"
     "3 aborted (download cancelled), 4 port error (missing, in use, cannot open, or gone),\n"
     "5 settings file error, 6 demonstration step failed, 7 output not written (file or standard output),\n"
-    "64 usage error (a wrong option, or no port or baud rate chosen).";
+    "64 usage error (a wrong option, or no port or baud rate chosen), 70 unexpected failure of the tool.";
 
 bool HasCommand(CLI::App& app, const std::string& name) {
   for (const CLI::App* command : app.get_subcommands({}))
@@ -95,6 +95,9 @@ int RunReportingFailures(int argc, char** argv) {
   } catch (const kivocom::Error& e) {
     std::cerr << "kivocom: " << e.Description() << " (" << e.Source() << ")\n";
     return kExitPortError;
+  } catch (const std::exception& e) {
+    std::cerr << "kivocom: unexpected failure: " << e.what() << "; please report it\n";
+    return kExitInternal;
   }
 }
 
