@@ -104,8 +104,8 @@ int RunReportingFailures(int argc, char** argv) {
 // What was printed must have reached standard output: a full disk or a closed pipe is an error,
 // not a success.
 int CheckStandardOutput(int code) {
-  std::cout.flush();
   errno = 0;
+  std::cout.flush();
   const bool failed = !std::cout || std::fflush(stdout) != 0 || std::ferror(stdout);
   if (!failed) return code;
   std::cerr << "kivocom: could not write to standard output" << (errno ? std::string(": ") + std::strerror(errno) : "")

@@ -38,10 +38,11 @@ std::string MakeTemporaryFolder(const std::string& prefix) {
   std::error_code error;
   const std::filesystem::path folder = std::filesystem::temp_directory_path(error);
   std::string pattern = (folder / (prefix + "XXXXXX")).string();
-  if (error || !mkdtemp(pattern.data()))
-    throw ToolFailure(kExitDemoFailed, "cannot make a temporary folder in " +
-                                                 (folder.empty() ? std::string("the temporary folder") : folder.string()) +
-                                                 "; set TMPDIR to a writable folder");
+  if (error || !mkdtemp(pattern.data())) {
+    const char* configured = std::getenv("TMPDIR");
+    const std::string where = !folder.empty() ? folder.string() : configured ? configured : "the temporary folder";
+    throw ToolFailure(kExitDemoFailed, "cannot make a temporary folder in " + where + "; set TMPDIR to a writable folder");
+  }
   return pattern;
 }
 
