@@ -7,14 +7,16 @@
 #   scripts/run.sh build           build only (build/), for the benchmarks and the tool
 #   scripts/run.sh windows-build   cross-build for Windows: x86_64 (build-win64/) and i686 (build-win32/)
 #   scripts/run.sh windows-test    build the x86_64 Windows build and run every test under Wine
+#   scripts/run.sh com-test        build, register the in-process component in a fresh Wine prefix and
+#                                  run its script suite (cscript) and its compiled client
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libcli11-dev)
 case "${1:-}" in
   fuzz) packages+=(clang libclang-rt-14-dev) ;;
-  windows-build) packages+=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools googletest) ;;
-  windows-test) packages+=(g++-mingw-w64-x86-64 mingw-w64-tools googletest wine wine64 xvfb xauth) ;;
+  windows-build) packages+=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools libwine-dev googletest) ;;
+  windows-test|com-test) packages+=(g++-mingw-w64-x86-64 mingw-w64-tools libwine-dev googletest wine wine64 xvfb xauth) ;;
 esac
 missing=()
 for p in "${packages[@]}"; do
@@ -60,6 +62,10 @@ case "${1:-test}" in
     build build -DKIVOCOM_BUILD_BENCH=OFF
     build build-win64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64-w64-mingw32.cmake
     exec tests/wine/windows-test.sh build-win64 build ;;
+  com-test)
+    build build -DKIVOCOM_BUILD_BENCH=OFF
+    build build-win64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64-w64-mingw32.cmake
+    exec tests/com/com-test.sh build-win64 build ;;
   *)
-    echo "usage: scripts/run.sh demo|test|test-sanitize|fuzz [SECONDS]|build|windows-build|windows-test" >&2; exit 2 ;;
+    echo "usage: scripts/run.sh demo|test|test-sanitize|fuzz [SECONDS]|build|windows-build|windows-test|com-test" >&2; exit 2 ;;
 esac

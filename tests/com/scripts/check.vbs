@@ -62,6 +62,16 @@ Function Record(port)
   End If
 End Function
 
+ ' Waits `ms` milliseconds. WScript.Sleep is a stub in Wine's script host (it returns at once with
+' error 445), so this watches the clock instead.
+Sub Pause(ms)
+  Dim start
+  start = Timer
+  ' Timer starts again from 0 at midnight.
+  Do While Timer >= start And Timer < start + ms / 1000
+  Loop
+End Sub
+
 ' What instrument `port` received after its record held `since` hexadecimal digits, once that is
 ' at least `expected` long or two seconds have passed.
 Function ReceivedSince(port, since, expected)
@@ -69,9 +79,21 @@ Function ReceivedSince(port, since, expected)
   For waited = 0 To 40
     text = Mid(Record(port), since + 1)
     If Len(text) >= Len(expected) Then Exit For
-    WScript.Sleep 50
+    Pause 50
   Next
   ReceivedSince = text
+End Function
+
+' What instrument `port` received after its record held `since` hexadecimal digits, once that
+' ends with `ending` or two seconds have passed.
+Function ReceivedEndingWith(port, since, ending)
+  Dim waited, text
+  For waited = 0 To 40
+    text = Mid(Record(port), since + 1)
+    If Right(text, Len(ending)) = ending Then Exit For
+    Pause 50
+  Next
+  ReceivedEndingWith = text
 End Function
 
 Function CountOf(text, part)

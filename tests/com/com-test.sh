@@ -1,0 +1,110 @@
+#!/usr/bin/env bash
+# The component's script suite under Wine's script host: com-test.sh WINDOWS_BUILD NATIVE_BUILD
+#
+# In a fresh Wine prefix (WINDOWS_BUILD/com-test/prefix), with simulated instruments linked as
+# COM21 to COM23:
+#   1. the compiled client runs registration-free, before anything is registered;
+#   2. the component is registered with regsvr32;
+#   3. every script of scripts/ runs under cscript, with check.vbs in front of it;
+#   4. the component is unregistered, and none of its keys may remain.
+# The script host exits 0 even when a script fails to parse or stops on an error, so a script
+# passes only when it prints "RESULT: n passed, 0 failed" and Wine logs no script error.
+set -euo pipefail
+if [ -z "${KIVOCOM_COM_TEST_DISPLAY:-}" ]; then
+  export KIVOCOM_COM_TEST_DISPLAY=1
+  exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
+fi
+windows_build=$(realpath "$1")
+native_build=$(realpath "$2")
+here=$(dirname "$(realpath "$0")")
+work="$windows_build/com-test"
+
+rm -rf "$work"
+mkdir -p "$work/scripts"
+export WINEPREFIX="$work/prefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=d"
+export KIVOCOM_SIMULATOR_HOST="$native_build/src/kivocom_simhost"
+
+echo "Making a fresh Wine prefix ..."
+wineboot -i >/dev/null 2>&1
+wineserver -w
+cp "$windows_build/src/server/KivoCOMPortII.dll" "$work/"
+# The build machine's root folder is drive Z: under Wine.
+folder="Z:${work//\//\\}"
+export KIVOCOM_COM_FOLDER="$folder"
+
+# The instruments' COM ports are installed as Wine installs serial ports (its Ports key), so that
+# they appear in the system's serial port map like any other; Wine's device manager reads the key
+# when the server starts.
+"$native_build/tests/com/kivocom_com_instruments" "$work" >"$work/instruments.out" 2>&1 &
+instruments=$!
+cleanup() {
+  kill "$instruments" 2>/dev/null || true
+  wineserver -k 2>/dev/null || true
+}
+trap cleanup EXIT
+for _ in $(seq 100); do
+  grep -q ready "$work/instruments.out" 2>/dev/null && break
+  sleep 0.1
+done
+grep -q ready "$work/instruments.out" || { cat "$work/instruments.out"; echo "The instruments did not start." >&2; exit 1; }
+while read -r port device; do
+  [ "$port" = ready ] && break
+  wine reg add 'HKLM\Software\Wine\Ports' /v "$port" /d "$device" /f >/dev/null 2>&1
+done <"$work/instruments.out"
+wineserver -w
+wineserver -p </dev/null >/dev/null 2>&1
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+
+failures=0
+client_checks=0
+echo "Compiled client, registration-free:"
+if wine "$windows_build/tests/com/kivocom_com_client_tests.exe" >"$work/client.out" 2>&1; then
+  client_checks=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) tests\?\./\1/p' "$work/client.out")
+  echo "  $client_checks tests passed"
+else
+  cat "$work/client.out"
+  failures=$((failures + 1))
+fi
+
+dll="$folder\\KivoCOMPortII.dll"
+if ! wine regsvr32 /s "$dll" >/dev/null 2>&1; then
+  echo "regsvr32 could not register $dll" >&2
+  exit 1
+fi
+echo "Registered $dll"
+
+script_checks=0
+for script in "$here"/scripts/*.vbs; do
+  name=$(basename "$script")
+  [ "$name" = check.vbs ] && continue
+  cat "$here/scripts/check.vbs" "$script" >"$work/scripts/$name"
+  log="$work/scripts/${name%.vbs}.log"
+  # A script waiting on a message box nobody answers is ended after two minutes.
+  (cd "$work" && WINEDEBUG=fixme+wscript timeout 120 wine cscript //nologo "$folder\\scripts\\$name") >"$work/scripts/${name%.vbs}.out" 2>"$log" || true
+  result=$(grep -a '^RESULT: ' "$work/scripts/${name%.vbs}.out" | tail -1 | tr -d '\r' || true)
+  if [[ "$result" =~ ^RESULT:\ ([0-9]+)\ passed,\ 0\ failed$ ]] && ! grep -q OnScriptError "$log"; then
+    script_checks=$((script_checks + BASH_REMATCH[1]))
+    echo "  $name: ${BASH_REMATCH[1]} checks passed"
+  else
+    echo "  $name FAILED:"
+    tr -d '\r' <"$work/scripts/${name%.vbs}.out" | sed 's/^/    /'
+    grep -a 'OnScriptError\|parser_error' "$log" | sed 's/^/    /' || true
+    failures=$((failures + 1))
+  fi
+done
+
+wine regsvr32 /u /s "$dll" >/dev/null 2>&1 || { echo "regsvr32 /u failed" >&2; failures=$((failures + 1)); }
+for key in 'HKCR\KivoCOMPortII.CCOMPort' 'HKCR\KivoCOMPortII.CSmartSwitch' 'HKCR\KivoIniFile.KivoINIFile' \
+  'HKCR\CLSID\{1E3CAC77-9F90-4546-BAD9-0FB2BC7BFB72}' 'HKCR\CLSID\{6F4CEF69-1D5A-4D4A-B1D1-CB1392A4BB21}' \
+  'HKCR\CLSID\{F892BB4F-91B1-4204-8810-27C35CE89035}' 'HKCR\TypeLib\{31D2C573-B3B9-4094-AA7D-2043C4E87FA0}'; do
+  if wine reg query "$key" >/dev/null 2>&1; then
+    echo "  $key is still registered" >&2
+    failures=$((failures + 1))
+  fi
+done
+echo "Unregistered; no key remains"
+
+echo "Script checks: $script_checks; compiled-client tests: $client_checks; failures: $failures"
+[ "$failures" -eq 0 ]
