@@ -95,6 +95,10 @@ for script in "$here"/scripts/*.vbs; do
   fi
 done
 
+echo "The example script on COM22:"
+example=$(realpath "$here/../../examples/com/read_instrument.vbs")
+(cd "$work" && timeout 60 wine cscript //nologo "Z:${example//\//\\}" 22 ID) 2>/dev/null | tr -d '\r' | sed 's/^/  /'
+
 wine regsvr32 /u /s "$dll" >/dev/null 2>&1 || { echo "regsvr32 /u failed" >&2; failures=$((failures + 1)); }
 for key in 'HKCR\KivoCOMPortII.CCOMPort' 'HKCR\KivoCOMPortII.CSmartSwitch' 'HKCR\KivoIniFile.KivoINIFile' \
   'HKCR\CLSID\{1E3CAC77-9F90-4546-BAD9-0FB2BC7BFB72}' 'HKCR\CLSID\{6F4CEF69-1D5A-4D4A-B1D1-CB1392A4BB21}' \
