@@ -14,8 +14,8 @@ namespace {
 constexpr CLSID kClsidKivoIniFile = {0xf892bb4f, 0x91b1, 0x4204, {0x88, 0x10, 0x27, 0xc3, 0x5c, 0xe8, 0x90, 0x35}};
 
 const CreatableClass kClasses[] = {
-    {CLSID_CCOMPort, L"KivoCOMPortII.CCOMPort", L"KivoCOMPortII CCOMPort", true, PortObject::Create},
-    {CLSID_CSmartSwitch, L"KivoCOMPortII.CSmartSwitch", L"KivoCOMPortII CSmartSwitch", true, SwitchObject::Create},
+    {CLSID_CCOMPort, L"KivoCOMPortII.CCOMPort", L"KivoCOMPortII CCOMPort", true, PortObject::Create<PortObject>},
+    {CLSID_CSmartSwitch, L"KivoCOMPortII.CSmartSwitch", L"KivoCOMPortII CSmartSwitch", true, SwitchObject::Create<SwitchObject>},
     {kClsidKivoIniFile, L"KivoIniFile.KivoINIFile", L"KivoIniFile KivoINIFile", false, IniObject::Create},
 };
 

@@ -26,6 +26,11 @@ void Write(IDispatch* object, const wchar_t* name, std::vector<VARIANT*> argumen
 
 }  // namespace
 
+std::shared_ptr<IniFile> ClientIniFile(IDispatch** reference) {
+  if (reference == nullptr || *reference == nullptr) return nullptr;
+  return std::make_shared<DispatchIniFile>(*reference);
+}
+
 DispatchIniFile::DispatchIniFile(IDispatch* object) : object_(object) { object_->AddRef(); }
 
 DispatchIniFile::~DispatchIniFile() { object_->Release(); }

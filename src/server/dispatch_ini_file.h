@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <oaidl.h>
 
+#include <memory>
+
 #include "kivocom/ini_file.h"
 
 namespace kivocom::server {
@@ -30,5 +32,9 @@ class DispatchIniFile final : public IniFile {
  private:
   IDispatch* object_;
 };
+
+// The settings object a client passed by reference, or none for Nothing (the library then makes
+// its own for the file name).
+std::shared_ptr<IniFile> ClientIniFile(IDispatch** reference);
 
 }  // namespace kivocom::server

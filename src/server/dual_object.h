@@ -51,8 +51,20 @@ class DualObject : public Interface, public ISupportErrorInfo {
   }
   HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID iid) override { return iid == iid_ ? S_OK : S_FALSE; }
 
-  // False when the type library could not be loaded; such an object is not handed out.
-  bool Usable() const { return dispatch_.Loaded(); }
+  // Creates an object of `Class` and returns its interface `iid`; a failure of the library while
+  // creating it becomes an HRESULT with an error record, and an object whose type library cannot
+  // be loaded is not handed out.
+  template <class Class>
+  static HRESULT Create(REFIID iid, void** object) {
+    if (object == nullptr) return E_POINTER;
+    *object = nullptr;
+    Class* created = nullptr;
+    const HRESULT made = Guarded(Class::kInterface, "KivoCOMPortII", [&] { created = new Class(); });
+    if (FAILED(made)) return made;
+    const HRESULT hr = created->dispatch_.Loaded() ? created->QueryInterface(iid, object) : TYPE_E_CANTLOADLIBRARY;
+    created->Release();
+    return hr;
+  }
 
  protected:
   explicit DualObject(REFIID iid) : iid_(iid), dispatch_(iid) { CountObject(true); }

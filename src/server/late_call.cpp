@@ -1,5 +1,7 @@
 #include "server/late_call.h"
 
+#include <dispex.h>
+
 #include <string>
 
 #include "kivocom/error.h"
@@ -41,15 +43,51 @@ constexpr int32_t kErrWrongArguments = 450;
   }
 }
 
+
+// The member's id and the call through IDispatchEx where the object offers it: script engines'
+// own objects (a script's class instances) answer only there.
+class Callee {
+ public:
+  explicit Callee(IDispatch* object) : object_(object) {
+    if (FAILED(object->QueryInterface(__uuidof(IDispatchEx), reinterpret_cast<void**>(&extended_)))) extended_ = nullptr;
+  }
+  ~Callee() {
+    if (extended_ != nullptr) extended_->Release();
+  }
+  Callee(const Callee&) = delete;
+  Callee& operator=(const Callee&) = delete;
+
+  HRESULT Find(const wchar_t* name, DISPID& id) {
+    if (extended_ != nullptr) {
+      BSTR text = SysAllocString(name);
+      const HRESULT hr = extended_->GetDispID(text, fdexNameCaseInsensitive, &id);
+      SysFreeString(text);
+      return hr;
+    }
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+    return object_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+  }
+
+  HRESULT Call(DISPID id, WORD kind, DISPPARAMS& params, VARIANT* result, EXCEPINFO& exception) {
+    if (extended_ != nullptr)
+      return extended_->InvokeEx(id, LOCALE_USER_DEFAULT, kind, &params, result, &exception, nullptr);
+    UINT argumentError = 0;
+    return object_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, kind, &params, result, &exception, &argumentError);
+  }
+
+ private:
+  IDispatch* object_;
+  IDispatchEx* extended_ = nullptr;
+};
+
 }  // namespace
 
 Variant CallMember(IDispatch* object, const wchar_t* name, WORD kind, std::vector<VARIANT*> arguments,
                    const char* source) {
   if (object == nullptr) throw Error(kErrObjectRequired, source, "Object required");
+  Callee callee(object);
   DISPID id = 0;
-  LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
-  if (const HRESULT hr = object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id); FAILED(hr))
-    RaiseFromResult(hr, source);
+  if (const HRESULT hr = callee.Find(name, id); FAILED(hr)) RaiseFromResult(hr, source);
 
   // Automation passes arguments last first.
   std::vector<VARIANT> reversed;
@@ -62,10 +100,7 @@ Variant CallMember(IDispatch* object, const wchar_t* name, WORD kind, std::vecto
   }
   Variant result;
   EXCEPINFO exception{};
-  UINT argumentError = 0;
-  const HRESULT hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, kind, &params,
-                                    kind == DISPATCH_PROPERTYPUT ? nullptr : result.get(), &exception,
-                                    &argumentError);
+  const HRESULT hr = callee.Call(id, kind, params, kind == DISPATCH_PROPERTYPUT ? nullptr : result.get(), exception);
   if (hr == DISP_E_EXCEPTION) RaiseFromException(exception, source);
   if (FAILED(hr)) RaiseFromResult(hr, source);
   return result;

@@ -24,28 +24,7 @@ IDispatch* RequireObject(IDispatch** reference) {
   return *reference;
 }
 
-// The client's settings object, or none when it passed Nothing (the library then makes its own).
-std::shared_ptr<IniFile> ClientIniFile(IDispatch** reference) {
-  if (reference == nullptr || *reference == nullptr) return nullptr;
-  return std::make_shared<DispatchIniFile>(*reference);
-}
-
 }  // namespace
-
-HRESULT PortObject::Create(REFIID iid, void** object) {
-  if (object == nullptr) return E_POINTER;
-  *object = nullptr;
-  PortObject* created = nullptr;
-  const HRESULT made = Guarded(IID__CCOMPort, "CCOMPort", [&] { created = new PortObject(); });
-  if (FAILED(made)) return made;
-  if (!created->Usable()) {
-    created->Release();
-    return TYPE_E_CANTLOADLIBRARY;
-  }
-  const HRESULT hr = created->QueryInterface(iid, object);
-  created->Release();
-  return hr;
-}
 
 PortObject* PortObject::FromInterface(IUnknown* unknown) {
   void* self = nullptr;

@@ -12,8 +12,8 @@ namespace kivocom::server {
 
 class PortObject final : public DualObject<_CCOMPort> {
  public:
-  // Creates a port object and returns its interface `iid`.
-  static HRESULT Create(REFIID iid, void** object);
+  // The class's interface, for its error records.
+  static constexpr const IID& kInterface = IID__CCOMPort;
   // The port object behind `unknown`, with a reference the caller releases; nullptr when
   // `unknown` is no port object of this component.
   static PortObject* FromInterface(IUnknown* unknown);
@@ -73,6 +73,7 @@ class PortObject final : public DualObject<_CCOMPort> {
   bool IsOwnIdentity(REFIID iid) const override;
 
  private:
+  friend class DualObject<_CCOMPort>;
   PortObject();
   ~PortObject() override = default;
 

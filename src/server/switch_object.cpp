@@ -6,29 +6,6 @@
 #include "server/port_object.h"
 
 namespace kivocom::server {
-namespace {
-
-std::shared_ptr<IniFile> ClientIniFile(IDispatch** reference) {
-  if (reference == nullptr || *reference == nullptr) return nullptr;
-  return std::make_shared<DispatchIniFile>(*reference);
-}
-
-}  // namespace
-
-HRESULT SwitchObject::Create(REFIID iid, void** object) {
-  if (object == nullptr) return E_POINTER;
-  *object = nullptr;
-  SwitchObject* created = nullptr;
-  const HRESULT made = Guarded(IID__CSmartSwitch, "CSmartSwitch", [&] { created = new SwitchObject(); });
-  if (FAILED(made)) return made;
-  if (!created->Usable()) {
-    created->Release();
-    return TYPE_E_CANTLOADLIBRARY;
-  }
-  const HRESULT hr = created->QueryInterface(iid, object);
-  created->Release();
-  return hr;
-}
 
 SwitchObject::SwitchObject() : DualObject(IID__CSmartSwitch), switch_(std::make_unique<CSmartSwitch>()) {}
 

@@ -12,8 +12,8 @@ namespace kivocom::server {
 
 class SwitchObject final : public DualObject<_CSmartSwitch> {
  public:
-  // Creates a switch object and returns its interface `iid`.
-  static HRESULT Create(REFIID iid, void** object);
+  // The class's interface, for its error records.
+  static constexpr const IID& kInterface = IID__CSmartSwitch;
 
   HRESULT STDMETHODCALLTYPE CurrentPort(BSTR* result) override;
   HRESULT STDMETHODCALLTYPE put_Style(::ESmartSwitchStyle value) override;
@@ -25,6 +25,7 @@ class SwitchObject final : public DualObject<_CSmartSwitch> {
                                          VARIANT_BOOL* result) override;
 
  private:
+  friend class DualObject<_CSmartSwitch>;
   SwitchObject();
   ~SwitchObject() override = default;
 
