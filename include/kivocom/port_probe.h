@@ -4,6 +4,7 @@
 // (kivocom/port_devices.h). A port counts as held when another process has it open or locked, or
 // a lock file names a running process; this process's own open files and locks do not count.
 // Only where the system shows no lock table at all (no /proc) is a device opened to find out.
+// A port mapped to a network port counts as present and available without any connection.
 // On Windows the ports are those of the system's serial device map
 // (HKLM\HARDWARE\DEVICEMAP\SERIALCOMM) and those mapped to another device; Windows shows no
 // holder of a port without opening it, so there every present port reports as free.
@@ -50,6 +51,7 @@ enum class PortState {
   Free,      // no visible program holds it and this user may open it
   InUse,     // a program holds it (a lock, a lock file or an open file shows it)
   NoAccess,  // no program is seen holding it, but this user lacks read and write permission
+  Network,   // mapped to a network port (rfc2217:// or tcp://): only connecting would tell, and listing never connects
 };
 
 // What the device tree tells about a USB serial adapter.

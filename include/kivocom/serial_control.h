@@ -62,7 +62,10 @@ std::shared_ptr<SerialControl> ThreadSerialControl();
 // nullptr returns the thread to the platform's control (created again on next use).
 void InstallThreadSerialControl(std::shared_ptr<SerialControl> control);
 
-// Creates a new control of this platform (the termios line on POSIX systems).
+// Creates a new control of this platform. Each opening reaches the line the port number maps to:
+// a local serial device (through termios on POSIX systems), or a network port written
+// rfc2217://host:port (settings, modem lines and purges through the server) or tcp://host:port
+// (bytes only; the settings text is kept but not applied).
 std::shared_ptr<SerialControl> CreatePlatformSerialControl();
 
 }  // namespace kivocom

@@ -19,6 +19,7 @@ std::string StateText(const PortInfo& info) {
   switch (info.state) {
     case PortState::Free: return "free";
     case PortState::NoAccess: return "no access";
+    case PortState::Network: return "network";
     case PortState::InUse:
       if (info.holderPid == 0) return "in use";
       return "in use by " + (info.holderProgram.empty() ? std::string("pid") : info.holderProgram) + " (" +

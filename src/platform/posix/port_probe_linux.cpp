@@ -15,6 +15,7 @@
 #include <cstdlib>
 
 #include "kivocom/port_devices.h"
+#include "platform/network_address.h"
 
 namespace kivocom::probe {
 namespace {
@@ -92,7 +93,8 @@ LinuxPortProbe::LinuxPortProbe(SystemPaths paths) : paths_(std::move(paths)), ow
 int32_t LinuxPortProbe::IsCOMPortAvailable(int32_t port) {
   const std::optional<PortInfo> info = Find(port, false);
   if (!info) return kPortNotFound;
-  return info->state == PortState::Free ? kPortAvailable : kPortInUse;
+  const bool free = info->state == PortState::Free || info->state == PortState::Network;
+  return free ? kPortAvailable : kPortInUse;
 }
 
 std::optional<PortInfo> LinuxPortProbe::Inspect(int32_t port) { return Find(port, true); }
@@ -105,6 +107,11 @@ std::optional<PortInfo> LinuxPortProbe::Find(int32_t port, bool withDetails) {
   info.number = port;
   info.devicePath = PortDevicePath(port);
   if (info.devicePath.empty()) return std::nullopt;
+  if (IsNetworkDevice(info.devicePath)) {
+    info.deviceNode = info.devicePath;
+    info.state = PortState::Network;
+    return info;
+  }
   NodeIdentity identity;
   std::string treeEntry;
   if (!IsSerialPort(ReadFacts(info.devicePath, identity, treeEntry))) return std::nullopt;

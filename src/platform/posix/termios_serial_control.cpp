@@ -11,6 +11,7 @@
 
 #include "kivocom/error.h"
 #include "kivocom/port_devices.h"
+#include "platform/local_serial_control.h"
 #include "platform/posix/termios_errors.h"
 #include "platform/posix/termios_framing.h"
 
@@ -205,6 +206,6 @@ std::chrono::nanoseconds TermiosSerialControl::ByteTime() const {
   return std::chrono::nanoseconds(int64_t{1'000'000'000} * settings_.BitsPerCharacter() / settings_.baud);
 }
 
-std::shared_ptr<SerialControl> CreatePlatformSerialControl() { return std::make_shared<TermiosSerialControl>(); }
+std::shared_ptr<SerialControl> CreateLocalSerialControl() { return std::make_shared<TermiosSerialControl>(); }
 
 }  // namespace kivocom

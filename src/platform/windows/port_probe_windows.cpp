@@ -5,6 +5,7 @@
 #include <cctype>
 
 #include "kivocom/port_devices.h"
+#include "platform/network_address.h"
 #include "platform/windows/ansi_text.h"
 #include "platform/windows/system_text_windows.h"
 
@@ -52,6 +53,7 @@ std::optional<PortInfo> WindowsPortProbe::Find(int32_t port) {
   info.number = port;
   info.devicePath = PortDevicePath(port);
   if (info.devicePath.empty()) return std::nullopt;
+  if (IsNetworkDevice(info.devicePath)) info.state = PortState::Network;
   if (info.devicePath != DefaultDevicePath(port)) {
     info.deviceNode = info.devicePath;
     return info;

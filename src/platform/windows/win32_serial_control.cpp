@@ -8,6 +8,7 @@
 
 #include "kivocom/error.h"
 #include "kivocom/port_devices.h"
+#include "platform/local_serial_control.h"
 #include "platform/windows/win32_serial_errors.h"
 #include "platform/windows/win32_serial_framing.h"
 
@@ -182,6 +183,6 @@ std::chrono::nanoseconds Win32SerialControl::ByteTime() const {
   return std::chrono::nanoseconds(int64_t{1'000'000'000} * settings_.BitsPerCharacter() / settings_.baud);
 }
 
-std::shared_ptr<SerialControl> CreatePlatformSerialControl() { return std::make_shared<Win32SerialControl>(); }
+std::shared_ptr<SerialControl> CreateLocalSerialControl() { return std::make_shared<Win32SerialControl>(); }
 
 }  // namespace kivocom

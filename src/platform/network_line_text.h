@@ -1,0 +1,35 @@
+// What a network port's errors say: each description names the port and its address, keeps the
+// server's own words and says what to do.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "kivocom/error.h"
+
+namespace kivocom {
+
+// "the server closed the connection", with the text it sent last ("Port already in use") when
+// it sent one.
+std::string ServerClosedText(const std::string& lastText);
+
+// True when a server's text says the port is held by another client.
+bool SaysInUse(const std::string& reason);
+
+// The description of a connection that ended: `reason` as ServerClosedText or the system gives it.
+std::string LostConnectionText(const std::string& port, const std::string& reason);
+
+// A port that cannot be opened, for `reason` (8012).
+Error CannotOpenError(const std::string& port, const std::string& reason, const std::string& source);
+
+// The server does not take the COM-port control option (8012).
+Error RefusedOptionError(const std::string& port, const std::string& source);
+
+// The server gave no answer to a request in time (8015).
+Error UnansweredError(const std::string& port, const std::string& what, int64_t timeoutMs, const std::string& source);
+
+// The server answered a request with another value: it refused it (8015).
+Error RefusedSettingError(const std::string& port, const std::string& what, const std::string& answered,
+                          const std::string& source);
+
+}  // namespace kivocom
