@@ -13,7 +13,7 @@ if ! command -v clang++ >/dev/null; then
   exit 0
 fi
 generator=(); command -v ninja >/dev/null && generator=(-G Ninja)
-cmake -S . -B build-fuzz "${generator[@]}" -DCMAKE_CXX_COMPILER=clang++ -DKIVOCOM_BUILD_FUZZ=ON \
+cmake -S . -B build-fuzz "${generator[@]}" -DCMAKE_CXX_COMPILER=clang++ -DKIVOCOM_BUILD_FUZZ=ON -DKIVOCOM_WERROR=ON \
   -DKIVOCOM_BUILD_TESTS=OFF -DKIVOCOM_BUILD_BENCH=OFF -DKIVOCOM_BUILD_TOOL=OFF >/dev/null
 if ! cmake --build build-fuzz --target help | grep -q ini_document_fuzz; then
   echo "fuzz: libFuzzer not available, skipped" >&2

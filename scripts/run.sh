@@ -32,7 +32,7 @@ fi
 generator=(); command -v ninja >/dev/null && generator=(-G Ninja)
 build() {  # build DIR [cmake options...]
   local dir=$1; shift
-  cmake -S . -B "$dir" "${generator[@]}" "$@" >/dev/null
+  cmake -S . -B "$dir" "${generator[@]}" -DKIVOCOM_WERROR=ON "$@" >/dev/null
   cmake --build "$dir"
 }
 

@@ -14,13 +14,16 @@ void ShowInfoMessage(const std::string& prompt, const std::string& title, const 
 
 void ShowErrorMessage(const std::string& what, const std::string& title, const std::string& helpFile,
                       int32_t helpContext, const ErrorRecord& pending) {
-  std::string prompt = LoadResString(101) + " " + what + ".\r";
+  // Built by appending: chains of + on temporaries draw a false -Wrestrict warning from g++ 12
+  // when optimising.
+  std::string prompt = LoadResString(101);
+  prompt.append(" ").append(what).append(".\r");
   std::string boxHelpFile = helpFile;
   int32_t boxHelpContext = helpContext;
   if (pending.number != 0) {
-    prompt += "\r" + LoadResString(102) + ": " + std::to_string(pending.number) + " - " +
-              pending.description;
-    if (!pending.source.empty()) prompt += "\r(" + pending.source + ")";
+    prompt.append("\r").append(LoadResString(102)).append(": ").append(std::to_string(pending.number));
+    prompt.append(" - ").append(pending.description);
+    if (!pending.source.empty()) prompt.append("\r(").append(pending.source).append(")");
     if (!pending.helpFile.empty() && helpFile.empty()) {
       boxHelpFile = pending.helpFile;
       boxHelpContext = pending.helpContext;
