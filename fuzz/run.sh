@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
-targets=(ini_document_fuzz port_probe_parse_fuzz outside_text_fuzz simulator_frames_fuzz)
+targets=(ini_document_fuzz port_probe_parse_fuzz outside_text_fuzz simulator_frames_fuzz telnet_stream_fuzz)
 
 if ! command -v clang++ >/dev/null; then
   echo "fuzz: clang++ not found, skipped" >&2

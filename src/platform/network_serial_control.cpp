@@ -288,19 +288,7 @@ void NetworkSerialControl::Pump() {
 // Splits raw bytes into data, negotiation answers and COM-port replies; notifications and purge
 // replies carry nothing the line needs.
 void NetworkSerialControl::Absorb(const std::string& raw) {
-  if (raw.empty()) return;
-  std::string data;
-  std::vector<TelnetCommand> commands;
-  if (telnet_)
-    reader_.Feed(raw, data, commands);
-  else
-    data = raw;
-  input_ += data;
-  receivedTotal_ += data.size();
-  recentText_ = (recentText_ + data).substr(recentText_.size() + data.size() > kRecentTextKept
-                                                 ? recentText_.size() + data.size() - kRecentTextKept
-                                                 : 0);
-  for (const TelnetCommand& command : commands) {
+  for (const TelnetCommand& command : TakeData(raw)) {
     if (command.verb != telnet::kSb) {
       Transmit(options_.Answer(command.verb, command.option));
     } else if (command.option == telnet::kComPort) {
@@ -309,6 +297,30 @@ void NetworkSerialControl::Absorb(const std::string& raw) {
         replies_.push_back(std::move(*reply));
     }
   }
+}
+
+std::vector<TelnetCommand> NetworkSerialControl::TakeData(const std::string& raw) {
+  std::string data;
+  std::vector<TelnetCommand> commands;
+  if (telnet_)
+    reader_.Feed(raw, data, commands);
+  else
+    data = raw;
+  input_ += data;
+  receivedTotal_ += data.size();
+  recentText_ += data;
+  if (recentText_.size() > kRecentTextKept) recentText_.erase(0, recentText_.size() - kRecentTextKept);
+  return commands;
+}
+
+// A server that closes at once after its last words makes the next send fail: what it said is
+// read first, since it is the better reason ("Port already in use").
+void NetworkSerialControl::LoseAfterReading(const std::string& reason) {
+  try {
+    for (std::string raw; socket_->ReceiveSome(raw, kReadChunk) && !raw.empty(); raw.clear()) TakeData(raw);
+  } catch (const SocketFailure&) {
+  }
+  Lose(recentText_.empty() ? reason : ServerClosedText(recentText_));
 }
 
 void NetworkSerialControl::Lose(const std::string& reason) {
@@ -329,7 +341,7 @@ void NetworkSerialControl::FlushOutput() {
   try {
     output_.erase(0, socket_->SendSome(output_));
   } catch (const SocketFailure& failure) {
-    Lose(failure.what());
+    LoseAfterReading(failure.what());
   }
 }
 

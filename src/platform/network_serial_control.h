@@ -63,6 +63,8 @@ class NetworkSerialControl : public SerialControl {
   void SendRequest(const ComPortRequest& request);
   void Pump();
   void Absorb(const std::string& raw);
+  std::vector<TelnetCommand> TakeData(const std::string& raw);
+  void LoseAfterReading(const std::string& reason);
   void Lose(const std::string& reason);
   void Transmit(const std::string& bytes);
   void FlushOutput();
