@@ -89,8 +89,8 @@ Ser2netServer::Ser2netServer(const std::string& device) {
   tcpPort_ = FreeLoopbackPort();
   adminPort_ = FreeLoopbackPort();
   const std::string config = folder_.Path("ser2net.yaml");
-  std::ofstream(config) << Connection("rfc2217", "telnet(rfc2217),tcp,127.0.0.1," + std::to_string(telnetPort_), device)
-                        << Connection("tcp", "tcp,127.0.0.1," + std::to_string(tcpPort_), device)
+  std::ofstream(config) << Connection("rfc2217", "telnet(rfc2217),tcp(nodelay),127.0.0.1," + std::to_string(telnetPort_), device)
+                        << Connection("tcp", "tcp(nodelay),127.0.0.1," + std::to_string(tcpPort_), device)
                         << "admin:\n  accepter: tcp,127.0.0.1," << adminPort_ << "\n";
   const std::string pidFile = folder_.Path("ser2net.pid");
   pid_ = fork();
