@@ -5,7 +5,9 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <climits>
 #include <mutex>
+#include <utility>
 
 #include "platform/socket_stream.h"
 #include "platform/windows/system_text_windows.h"
