@@ -1,25 +1,58 @@
-# Installs headers, both libraries, a CMake package (find_package(kivocom) gives kivocom::kivocom)
-# and a pkg-config file.
+# Installs headers, the libraries, the simulator library, a CMake package and pkg-config files.
+#
+# find_package(kivocom) gives kivocom::kivocom (the shared library unless the build set
+# BUILD_SHARED_LIBS off) and kivocom::simulator. The other variant, kivocom::kivocom_static or
+# kivocom::kivocom_shared, has a targets file of its own, which the package loads only when that
+# library is installed: distributions that ship no static libraries delete libkivocom.a and the
+# package still loads.
 include(CMakePackageConfigHelpers)
 
+set(package_dir ${CMAKE_INSTALL_LIBDIR}/cmake/kivocom)
 install(DIRECTORY include/kivocom DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-install(TARGETS kivocom kivocom_shared EXPORT kivocomTargets
+set(primary_targets ${KIVOCOM_PRIMARY_LIBRARY})
+if(TARGET kivocom_simulator)
+  list(APPEND primary_targets kivocom_simulator)
+endif()
+install(TARGETS ${primary_targets} EXPORT kivocomTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(EXPORT kivocomTargets NAMESPACE kivocom:: DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/kivocom)
+install(TARGETS ${KIVOCOM_OTHER_LIBRARY} EXPORT kivocomOtherTargets
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(EXPORT kivocomTargets NAMESPACE kivocom:: DESTINATION ${package_dir})
+if(KIVOCOM_OTHER_LIBRARY STREQUAL "kivocom")
+  set(KIVOCOM_OTHER_TARGETS_FILE kivocomStaticTargets.cmake)
+  set(KIVOCOM_OTHER_LIBRARY_FILE
+    ${CMAKE_INSTALL_LIBDIR}/${CMAKE_STATIC_LIBRARY_PREFIX}kivocom${CMAKE_STATIC_LIBRARY_SUFFIX})
+elseif(WIN32)
+  set(KIVOCOM_OTHER_TARGETS_FILE kivocomSharedTargets.cmake)
+  set(KIVOCOM_OTHER_LIBRARY_FILE ${CMAKE_INSTALL_LIBDIR}/libkivocom${CMAKE_IMPORT_LIBRARY_SUFFIX})
+else()
+  set(KIVOCOM_OTHER_TARGETS_FILE kivocomSharedTargets.cmake)
+  set(KIVOCOM_OTHER_LIBRARY_FILE
+    ${CMAKE_INSTALL_LIBDIR}/${CMAKE_SHARED_LIBRARY_PREFIX}kivocom${CMAKE_SHARED_LIBRARY_SUFFIX})
+endif()
+install(EXPORT kivocomOtherTargets NAMESPACE kivocom:: FILE ${KIVOCOM_OTHER_TARGETS_FILE}
+  DESTINATION ${package_dir})
 
 configure_package_config_file(cmake/kivocomConfig.cmake.in
   ${CMAKE_CURRENT_BINARY_DIR}/kivocomConfig.cmake
-  INSTALL_DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/kivocom)
+  INSTALL_DESTINATION ${package_dir}
+  PATH_VARS KIVOCOM_OTHER_LIBRARY_FILE)
 write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/kivocomConfigVersion.cmake
   COMPATIBILITY SameMajorVersion)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/kivocomConfig.cmake
   ${CMAKE_CURRENT_BINARY_DIR}/kivocomConfigVersion.cmake
-  DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/kivocom)
+  DESTINATION ${package_dir})
 
-# The .pc file names its prefix relative to its own folder, so it holds wherever the tree is
+# The .pc files name their prefix relative to their own folder, so they hold wherever the tree is
 # installed (cmake --install --prefix included).
 file(RELATIVE_PATH KIVOCOM_PC_PREFIX_FROM_PCDIR "${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig" "${CMAKE_INSTALL_PREFIX}")
-configure_file(cmake/kivocom.pc.in ${CMAKE_CURRENT_BINARY_DIR}/kivocom.pc @ONLY)
-install(FILES ${CMAKE_CURRENT_BINARY_DIR}/kivocom.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+foreach(pc kivocom kivocom-simulator)
+  configure_file(cmake/${pc}.pc.in ${CMAKE_CURRENT_BINARY_DIR}/${pc}.pc @ONLY)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${pc}.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+endforeach()
+
+install(FILES README.md LICENSE CHANGELOG.md DESTINATION ${CMAKE_INSTALL_DOCDIR})

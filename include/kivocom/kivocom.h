@@ -1,4 +1,10 @@
 // The whole public interface of the kivocom library.
+//
+// Threads: every object is used on the thread that created it, and nothing in the library locks.
+// All port objects of one thread share that thread's serial control, and so one line: each
+// OpenPort (and so each exchange) closes the line and opens it with the calling object's own port
+// number and settings, so opening one port object closes another's line. Programs that drive
+// several instruments at once use one thread per line.
 #pragma once
 
 #include "kivocom/clock.h"
@@ -17,3 +23,4 @@
 #include "kivocom/support.h"
 #include "kivocom/trace_file.h"
 #include "kivocom/user_messages.h"
+#include "kivocom/version.h"

@@ -11,6 +11,7 @@
 #include "exit_codes.h"
 #include "kivocom/error.h"
 #include "kivocom/progress_window.h"
+#include "kivocom/version.h"
 #include "tool_messages.h"
 
 namespace kivotool {
@@ -56,6 +57,7 @@ std::string UsageError(std::string text) {
 int Run(int argc, char** argv) {
   CLI::App app{"kivocom: talk to laboratory instruments over RS-232 serial lines", "kivocom"};
   app.footer(kExitCodesHelp);
+  app.set_version_flag("--version", std::string("kivocom ") + kivocom::Version(), "Print the version and exit");
   app.require_subcommand(1);
   AddDemoCommand(app);
   AddPortsCommand(app);
@@ -66,6 +68,11 @@ int Run(int argc, char** argv) {
   AddSettingsCommands(app);
   AddSimulateCommand(app);
   for (CLI::App* command : app.get_subcommands({})) command->footer(kExitCodesHelp);
+  // Answered before parsing: the parser checks for the required command before it sees the flag.
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::cout << app.version() << "\n";
+    return kExitOk;
+  }
   if (argc > 1 && argv[1][0] != '-' && !HasCommand(app, argv[1]))
     throw ToolFailure(kExitUsage, std::string("unknown command ") + argv[1] + "; the commands are " + CommandNames(app));
   try {

@@ -1,0 +1,7 @@
+#include "kivocom/version.h"
+
+namespace kivocom {
+
+const char* Version() { return KIVOCOM_VERSION_STRING; }
+
+}  // namespace kivocom
