@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The processor time of the whole process, for the benchmarks' CPU figures.
 #pragma once
 

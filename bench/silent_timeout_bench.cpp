@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Processor time a silent ReadPort time-out costs: ReadPort waits three seconds for a reply that
 // never comes, once reopening the line (AutoClose True, as most clients run) and once on a line
 // kept open. The figure is the whole process's CPU time (client thread and the serial line's

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Installs headers, the libraries, the simulator library, a CMake package and pkg-config files.
 #
 # find_package(kivocom) gives kivocom::kivocom (the shared library unless the build set

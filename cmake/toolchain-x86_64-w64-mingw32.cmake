@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Cross-builds kivocom for Windows (x86_64) with Debian's mingw-w64 compilers. The -posix variants
 # carry the C++ thread support the library needs; programs link the runtime statically so they
 # run without extra DLLs beside them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzzes the settings-file text. Input: three lines naming a section, a key and a value, then the
 // file's bytes. Finding and parsing must accept anything; setting a value the file can hold must
 // make that value readable and change nothing but one stretch of the text.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzzes the small readers of text that comes from outside the program: the ports-folder file
 // that names a device, and the "~" template filler fed a template and its values. Input: one byte
 // choosing the reader, then its text (for the filler, the template's line, then the values).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzzes the port probe's readers of what the system shows: the tty driver table, the lock table,
 // lock files, the console lists, device-tree attribute text and USB attributes. Input: one byte
 // choosing the reader, then the text it reads. Every reader must accept anything.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the fuzz targets with clang's libFuzzer and runs each in turn.
 #   fuzz/run.sh [seconds]      run them for that long in all (default 60), shared evenly
 # Without clang++ or libFuzzer it says so and exits 0. A crash stops the run with a non-zero exit

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzzes the simulator's ears, which hear whatever a program under test puts on the line: the
 // command assembler, the omega frame decoder and the smart switch decoders of every model.
 // Input: one byte choosing the switch model, two bytes of instrument address, then the line's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzzes what a network port reads from a server: the Telnet stream reader (fed whole and cut in
 // two at a place the input chooses, which must read the same), the option answers and the
 // COM-port replies it yields, and the input read as a network device path.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Sets up this machine (Debian packages it lacks), builds kivocom, and runs what is asked:
 #   scripts/run.sh demo            build, then run the kivocom tool's built-in demonstration
 #   scripts/run.sh test            build, then run every test

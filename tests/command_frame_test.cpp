@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Command framing per controller style, as it goes on the line.
 #include <gtest/gtest.h>
 

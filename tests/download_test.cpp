@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Bulk download on the in-memory line with a virtual clock: pieces, counting, the silence rule,
 // retries, cancel and the progress window's calls.
 #include <gtest/gtest.h>

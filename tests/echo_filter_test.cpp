@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The echo of a command, told from the answer by its bytes, whichever way the line cuts them.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Exchanges whose control or client code misbehaves: every call still ends by its own rules,
 // never raises, and leaves AutoClose as it found it.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The settings-file text: finding values and editing one value without touching other bytes.
 #include <gtest/gtest.h>
 

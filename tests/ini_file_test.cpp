@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // KivoINIFile on real files: typed round trips, what reads as not found, bad files, and writes
 // that keep every other byte and both writers' keys.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The text form of Booleans and integers: written one way, read tolerantly, never misread.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A line that goes away, or a control that misreports, during an exchange on the in-memory line:
 // no lost line reads as success or as a silent instrument, and no failing control makes the
 // exchange spin.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The pure parts of network ports: reading device paths, the Telnet stream reader, option
 // negotiation and the COM-port requests and replies.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Opening and closing the shared line: settings applied, failures, switch routing, IrDA start-up.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The port and baud-rate pick lists, with a probe double and an in-memory registry.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The port object's defaults, settings checks, baud-rate names and lifecycle.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The port's settings in a settings file, with its switch's: the round trip through a client's
 // file, the keys and their order, what reading assigns, the messages, and who keeps the component.
 #include <gtest/gtest.h>

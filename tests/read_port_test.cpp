@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Command and reply exchanges on the in-memory line with a virtual clock: completion rules,
 // retries, checks, filtering and every result code.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A download on a real line at 921,600 baud: more than a second of traffic arrives whole, also
 // while the client does not read for a second.
 #include <gtest/gtest.h>

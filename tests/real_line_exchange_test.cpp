@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Exchanges on a real line: this system's serial control on a pseudo-terminal, a simulated
 // instrument on the far end, asserting the bytes on the wire and the results.
 #include <gtest/gtest.h>

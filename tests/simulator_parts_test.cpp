@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The instrument simulator's frame decoding, command cutting, reply scheduling and stored
 // readings, tested in place.
 #include <gtest/gtest.h>

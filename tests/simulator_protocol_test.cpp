@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The simulator host's messages: every field of an instrument survives the trip, and a damaged
 // message raises instead of yielding made-up values.
 #include <gtest/gtest.h>

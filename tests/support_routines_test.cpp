@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The template filler, the two message boxes and the timed wait.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Smart switch commands per model, the selection rules and the wiring sweep, on the in-memory line.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The switch's model and port count in a settings section: the keys written, what reading
 // assigns (also for missing keys), the messages, and who keeps the component.
 #include <gtest/gtest.h>

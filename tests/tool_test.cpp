@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The kivocom tool run as a program against the simulated instrument: queries in each style,
 // exit codes, a download to a file, settings saved then shown.
 #include <gtest/gtest.h>

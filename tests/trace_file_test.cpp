@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The trace file: line layout, creation, lost lines, and concurrent writers.
 #include <gtest/gtest.h>
 

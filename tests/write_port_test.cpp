@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Sending commands: what reaches the line, in which order, and what the caller is told.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Latency and processor time of one command and reply exchange on a pseudo-terminal, against the
 // instrument simulator replying after a fixed delay: ReadPort with AutoClose on and off, and two
 // raw termios loops for reference: one that opens, configures, exchanges and closes the device

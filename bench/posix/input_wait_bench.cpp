@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Processor time the termios line uses while its client waits: a two-second wait for input on
 // a silent line, the same two seconds as a polling loop of short waits (as reply readers do), and
 // a two-second wait for output that the far end never takes. The figure is the process's CPU

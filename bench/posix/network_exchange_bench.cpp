@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Latency and processor time of one ReadPort exchange through a network port, beside the same
 // exchange on the local line: the simulator's pseudo-terminal shared by a real ser2net (with
 // chardelay off) on 127.0.0.1, reached through rfc2217:// and tcp://.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How long a sweep of port numbers 1 to 256 takes: through one probe (as the port pick list
 // does), through ListSerialPorts, through FillCOMPortsCombo, and with a new probe per number.
 // A few pseudo-terminals are mapped to port numbers, one held by a locking child process and one

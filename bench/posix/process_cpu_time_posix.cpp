@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Process processor time on POSIX systems.
 #include <sys/resource.h>
 

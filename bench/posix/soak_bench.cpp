@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Soak: many exchanges and downloads against the instrument simulator, with the process's open
 // file descriptors, threads and resident memory read at the start and at the end (they must stay
 // flat), and every exchange checked. Three runs:

@@ -1,3 +1,4 @@
+' SPDX-License-Identifier: MIT
 ' Reads an instrument through the KivoCOMPortII component, as a Windows script would.
 '
 '   regsvr32 KivoCOMPortII.dll                        (once; or use the registration-free manifest)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Time and the message pump: the monotonic millisecond clock that every time-out and wait of the
 // library reads, and the hook through which a client's event loop runs during the library's waits.
 #pragma once

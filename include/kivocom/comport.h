@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // CCOMPort: one serial port set up for one kind of instrument controller. It keeps the line
 // settings, opens and closes the thread's shared line, sends framed commands, reads replies with a
 // time-out and retries, downloads blocks of readings, routes the line through its smart switch,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The enumerations shared by the whole library: port numbers, baud rates, line settings,
 // controller styles, exchange results and smart switch models. All are 32-bit signed.
 #pragma once

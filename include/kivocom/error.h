@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The one error type the library raises: an error record with a number, a source, a description
 // and an optional help file and context, as clients of instrument components expect.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The settings-file component as the port and switch classes use it: typed values under keys in
 // named sections. KivoINIFile (kivocom/kivo_ini_file.h) is the file-backed implementation.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // KivoINIFile: the settings-file component. It keeps typed values under keys in named sections of
 // a plain-text settings file that may also hold the client's own sections and be edited by hand.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The whole public interface of the kivocom library.
 //
 // Threads: every object is used on the thread that created it, and nothing in the library locks.

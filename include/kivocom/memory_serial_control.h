@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // An in-memory serial control for tests: it records every call that changes the line and every
 // byte sent, plays scripted input on a virtual clock, and fails on demand. Programs that use
 // kivocom test their own logic with it, as the library's own tests do.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The client's controls that the pick lists fill. A GUI program wraps its own widgets in these
 // interfaces; members may raise kivocom::Error, which reaches the caller of the fill operation.
 #pragma once

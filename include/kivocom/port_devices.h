@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Which device a port number names. Port n resolves, in this order, to: a mapping made with
 // MapPortToDevice; the environment variable KIVOCOM_COM<n>; a link or file "com<n>" in the ports
 // folder ($KIVOCOM_PORTS_DIR, default ~/.config/kivocom/ports, on Windows %APPDATA%\kivocom\ports);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Which serial ports exist on this machine and which are held by other programs, found without
 // opening the devices (opening a serial device raises and drops its modem lines, which resets
 // some instruments). Port numbers resolve to devices as the serial line resolves them

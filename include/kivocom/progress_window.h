@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The progress window a download shows while readings stream in. The default on Windows is a real
 // window with a progress bar and a Cancel button, running on the downloading thread (the library's
 // message pump keeps it alive); elsewhere a one-line bar on a terminal's standard error. A program

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The system registry, read only: the few values through which the library finds the infrared
 // (IrDA) virtual port. Keys are paths below HKEY_LOCAL_MACHINE such as "Enum\Infrared\Framer".
 // Systems without a registry use an in-memory one, empty unless a program or test fills it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The serial communications control: the one object through which the library drives a serial
 // line. All port objects of a thread share the thread's control, and so share one line.
 #pragma once

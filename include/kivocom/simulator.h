@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The instrument simulator: plays laboratory instruments, optionally behind a smart switch, on the
 // far end of a pseudo-terminal, in a thread of its own. Point a port at it with
 // kivocom::MapPortToDevice(n, sim.DevicePath()) and every exchange of the library travels a real

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // CSmartSwitch: an RS-232 port multiplexer in front of several instruments. Every CCOMPort owns one
 // and drives it through its own serial line; a client may also create one to edit its settings.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Support routines shared by the port and switch classes: the two message boxes, the "~" template
 // filler, the timed wait that keeps the client's event loop running, and the string table.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where the trace file "dbgkcom.txt" lives and how one line of it is written.
 #pragma once
 

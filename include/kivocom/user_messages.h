@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The library's messages to the user: a modal message box and the application's mouse pointer.
 // A program may install its own handler. The default on Windows shows real message boxes (title,
 // OK button, icon) and sets the mouse pointer; elsewhere it writes boxes to standard error.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The library's version: these macros at compile time, kivocom::Version() at run time (the
 // library a program actually loaded). Versions 1.x keep the programming interface and the shared
 // library's binary interface; the settings files' "Version" key holds major.minor.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "comport/command_frame.h"
 
 #include "comport/line_ends.h"

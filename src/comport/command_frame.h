@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Framing of a command for the instrument's controller style.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The continue-on-error mode of the port's operations: a failing step is abandoned, its error is
 // kept as the pending error (a later one replaces an earlier one), and the next step runs.
 #pragma once

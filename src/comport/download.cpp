@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Bulk download: send the command that starts the transfer, gather the characters in pieces of
 // about a second behind a progress window the user can cancel, and end at silence.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "comport/download_counting.h"
 
 #include <algorithm>

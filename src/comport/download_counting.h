@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Counting readings for the download progress display.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "comport/echo_filter.h"
 
 #include <algorithm>

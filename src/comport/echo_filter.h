@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Lines that echo what they are sent (half-duplex adapters, some converters and instruments)
 // give back the command before its answer. The echo is told from the answer by its bytes: the
 // command exactly as it went out, perhaps after the echo of the lone CR that precedes it.

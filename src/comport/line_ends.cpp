@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "comport/line_ends.h"
 
 #include <algorithm>

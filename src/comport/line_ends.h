@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Text helpers for replies.
 #pragma once
 

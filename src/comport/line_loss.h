@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A lost line: the serial control's failure that means the device is gone (unplugged, hung up).
 // Unlike a passing fault it does not heal by waiting, so exchanges stop waiting on it at once.
 #pragma once

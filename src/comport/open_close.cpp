@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Opening and closing the shared line: settings text, the IrDA dongle start-up, switch routing.
 #include <optional>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The port and baud-rate pick lists: the client's combo controls filled with the serial ports
 // present (current, busy and infrared ports marked) and with the baud rates the port accepts.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Saving the port's settings, and its switch's, to sections of a settings file, and loading them.
 #include <string>
 

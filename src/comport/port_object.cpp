@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The port object: construction and end, the settings and their checks, baud-rate names.
 #include <array>
 

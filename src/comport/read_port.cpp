@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One command and reply exchange: send, collect the reply until it is complete, retry silent
 // attempts, check and filter the reply.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The port object's UpdateDebugFile: one line of the trace file (kivocom/trace_file.h).
 #include "kivocom/comport.h"
 #include "kivocom/trace_file.h"

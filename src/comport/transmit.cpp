@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "comport/transmit.h"
 
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Waiting for the transmit buffer to empty, bounded so that a line held by flow control or a
 // stuck driver raises a clear error instead of hanging the caller.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Sending one command: framed for the controller style, preceded by a lone CR and ended by CR.
 #include "comport/command_frame.h"
 #include "comport/transmit.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The virtual clock for tests, and the thread's clock and message pump.
 #include "kivocom/clock.h"
 

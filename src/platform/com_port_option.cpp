@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Building COM-port requests and reading the server's replies.
 #include "platform/com_port_option.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Telnet COM-port control option (RFC 2217): the requests that set a server's serial port
 // and the reading of the server's replies and notifications.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Standard error as a terminal the progress bar draws on.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the settings operations of the port and the switch share: the component they work
 // through (the caller's, or one made for the call), the pending error of a failed step, and the
 // narrowing of a value to the 16-bit integer a settings key holds.

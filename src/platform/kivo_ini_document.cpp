@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Finding and editing values in the text of a settings file, one line at a time.
 #include "platform/kivo_ini_document.h"
 

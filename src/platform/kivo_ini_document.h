@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The text of a settings file, line by line: finding the value of a key in a section, and
 // changing or adding one value while every other byte of the text stays as it was.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The settings-file component: typed values in sections of a file, read afresh on every read and
 // written through at every write.
 #include "kivocom/kivo_ini_file.h"

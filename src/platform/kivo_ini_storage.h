@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading a settings file whole, and replacing it in one step under a lock. The platform files
 // (posix/kivo_ini_storage_posix.cpp, windows/kivo_ini_storage_windows.cpp) implement these; errors are kivocom::Error with the
 // file-error numbers of kivocom/kivo_ini_file.h and `source` as their source.

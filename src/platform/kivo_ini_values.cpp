@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Converting settings-file texts to and from Booleans and integers.
 #include "platform/kivo_ini_values.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The text form of the typed values in a settings file. Integers are plain decimal with an
 // optional sign; Booleans are written "True" or "False" and read tolerantly. A text that is not a
 // valid value of the asked type, or lies outside its range, gives nullopt, never a wrong number.

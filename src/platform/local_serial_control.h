@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The serial control of this system's own serial lines (termios on POSIX, the Win32 comm API on
 // Windows); each system's control file defines it.
 #pragma once

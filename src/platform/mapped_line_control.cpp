@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Choosing the line at each opening from the port number's mapping, and handing every member to
 // the control of the line in use.
 #include "platform/mapped_line_control.h"

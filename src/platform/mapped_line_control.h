@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The serial control port objects use: each opening reaches the line the port number's mapping
 // names, a local serial device or a network port (rfc2217:// or tcp://), through the control made
 // for it, so the port objects never see the difference.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The in-memory serial control.
 #include "kivocom/memory_serial_control.h"
 

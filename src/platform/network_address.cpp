@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading network device paths.
 #include "platform/network_address.h"
 

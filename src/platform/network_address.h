@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Network ports: a device path "rfc2217://host:port" names a serial port shared by a server with
 // the Telnet COM-port control option, "tcp://host:port" one whose bytes travel as they are. The
 // host is a name, an IPv4 address or an IPv6 address in brackets ("rfc2217://[::1]:7000").

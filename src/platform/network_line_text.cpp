@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The descriptions of a network port's errors.
 #include "platform/network_line_text.h"
 

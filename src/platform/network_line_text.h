@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What a network port's errors say: each description names the port and its address, keeps the
 // server's own words and says what to do.
 #pragma once

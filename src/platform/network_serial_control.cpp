@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The network serial line: the members of the serial control over one TCP connection, the
 // Telnet COM-port control option when the port is an rfc2217:// one.
 #include "platform/network_serial_control.h"

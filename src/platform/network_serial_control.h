@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The serial control of a network port: a serial line that a server (ser2net, a terminal server)
 // shares over TCP, reached either with the Telnet COM-port control option (rfc2217://), which
 // carries the line settings, the modem lines and buffer purges, or as plain bytes (tcp://).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Port number to device path: the program's mappings and the environment, then the ports folder
 // and the system's own name (platform/port_devices_system.h).
 #include "kivocom/port_devices.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The parts of port resolution each system answers for itself (kivocom/port_devices.h gives the
 // order): the ports folder's entry for a port, and the system's own name for it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The thread's port probe: an installed one (a test double) or a fresh view of this system.
 #include "kivocom/port_probe.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/ports_folder_file.h"
 
 namespace kivocom {

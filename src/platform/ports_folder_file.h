@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A plain file "com<n>" in the ports folder: the device path on its first line. People write these
 // files by hand, so blanks, tabs and a CR around the path are the editor's, not the path's.
 #pragma once

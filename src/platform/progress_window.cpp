@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The thread's progress window factory and the process's download cancel request.
 #include "kivocom/progress_window.h"
 

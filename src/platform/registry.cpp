@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The thread's registry: the installed one, else this system's, created on first use.
 #include "kivocom/registry.h"
 

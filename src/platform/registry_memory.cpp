@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The in-memory registry: keys and values a program or test stores, read as the system's would be.
 #include "kivocom/registry.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The per-thread host of the serial control: created by the first port object of a thread and
 // kept for the thread, so every port object of the thread shares one line.
 #include "kivocom/serial_control.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading the line settings text.
 #include "platform/serial_settings_text.h"
 

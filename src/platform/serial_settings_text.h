@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The line settings text ("9600,N,8,1"): rate, parity letter, data bits and stop bits, read
 // strictly, the same on every system. A text that is not exactly one of the accepted forms is
 // refused, never approximated.

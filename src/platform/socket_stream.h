@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A TCP connection to a server, as the network serial line needs it: connecting with a deadline,
 // sending and receiving without blocking, and sleeping until the socket is ready. Each system
 // provides it in its own file (POSIX sockets, Windows Sockets).

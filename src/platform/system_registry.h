@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // This system's registry, as the calling thread gets it when no registry was installed. Each system
 // has its own file (posix/registry_posix.cpp, windows/registry_windows.cpp).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The system's own message pump, message boxes and progress window: what a thread uses until its
 // program installs others. Each system's platform folder defines them.
 #pragma once

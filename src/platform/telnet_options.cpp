@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Telnet option negotiation: a two-state machine per option and side, with "asked" for requests
 // this side sent and the server has not yet answered.
 #include "platform/telnet_options.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Telnet option negotiation for a serial line reached through a server: this side offers the
 // COM-port control option, binary transmission both ways and suppress-go-ahead, and refuses
 // everything else (echo above all, which would send the instrument's own bytes back to it).

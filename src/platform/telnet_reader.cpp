@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading a Telnet stream byte by byte, one state per place a byte can stand.
 #include "platform/telnet_reader.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The receiving half of a Telnet stream: splits what a server sends into the line's data bytes
 // and the Telnet commands woven through them. Its state is kept between reads, so a command or a
 // doubled 0xFF cut in two by the network is read whole.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The download progress bar on a terminal's standard error.
 #include <algorithm>
 #include <cstdio>

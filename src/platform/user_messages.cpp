@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The standard-error message handler and the thread's handler.
 #include "kivocom/user_messages.h"
 

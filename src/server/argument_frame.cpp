@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "server/argument_frame.h"
 
 #include "server/variant_values.h"

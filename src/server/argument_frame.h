@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The arguments of one call through a type description, adjusted for ITypeInfo::Invoke: in/out
 // arguments that a client passed as by-reference VARIANTs (or by value) become typed references to
 // temporaries, and are written back into the client's variables after a successful call.

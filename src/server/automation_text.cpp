@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "server/automation_text.h"
 
 #include <new>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Texts and Booleans as automation clients pass them: BSTRs whose characters travel as one byte
 // each in the system's ANSI code page, and VARIANT_BOOLs that are -1 for True.
 #pragma once

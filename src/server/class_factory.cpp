@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "server/class_factory.h"
 
 #include "server/server_module.h"

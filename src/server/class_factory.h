@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The class factory that DllGetClassObject hands out for each creatable class.
 #pragma once
 

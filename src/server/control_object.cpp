@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "server/control_object.h"
 
 #include "kivocom/error.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The thread's serial control as an automation object, as a port's COMControl hands it out: the
 // members CommPort, Settings, PortOpen, Output, Input, InBufferCount, OutBufferCount, DTREnable
 // and RTSEnable. Every port object of a thread hands out the same object.

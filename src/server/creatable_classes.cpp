@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "server/creatable_classes.h"
 
 #include <iterator>

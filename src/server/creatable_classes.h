@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The component's creatable classes: identifiers, ProgIDs and how each is made.
 #pragma once
 

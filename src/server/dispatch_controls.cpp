@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "server/dispatch_controls.h"
 
 #include "server/late_call.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The client's pick-list controls reached by member name: an image combo (ComboItems, whose Clear
 // and Add fill it, and each item's Tag and Selected) for the ports, and a combo or list box
 // (Clear, AddItem, NewIndex, ItemData) for the baud rates.

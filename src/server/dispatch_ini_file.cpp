@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "server/dispatch_ini_file.h"
 
 #include "server/late_call.h"

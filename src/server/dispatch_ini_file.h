@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A settings-file object that the client hands to WriteToFile or ReadFromFile, reached by member
 // name: any object with FileName, Section and the Read and Write members serves.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The four exports through which Windows creates, registers and unloads the component.
 #include <windows.h>
 #include <objbase.h>

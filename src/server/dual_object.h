@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The frame shared by the component's creatable classes: reference counting that keeps the DLL
 // loaded, IDispatch served by the type library, ISupportErrorInfo for the class's interface, and
 // the guards that turn the library's errors into HRESULTs with an error record.

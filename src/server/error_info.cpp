@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "server/error_info.h"
 
 #include "platform/windows/ansi_text.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The library's errors as automation clients see them: an HRESULT plus an error record set through
 // SetErrorInfo, and the way back for errors that the client's own objects raise.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "server/ini_object.h"
 
 #include <new>

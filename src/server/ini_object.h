@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The settings-file component as a creatable automation class, KivoIniFile.KivoINIFile, for clients
 // that create one themselves and hand it to WriteToFile and ReadFromFile: FileName, Section, the
 // Read members (key, value by reference; True when found) and the Write members.

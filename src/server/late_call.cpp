@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "server/late_call.h"
 
 #include <dispex.h>

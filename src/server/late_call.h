@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Calls to the client's objects by member name at run time (its controls and settings objects),
 // with their failures raised as the library's errors.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "server/named_dispatch.h"
 
 #include "kivocom/error.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The base of the component's small automation objects that have no type library of their own (the
 // serial control and the settings-file component): IUnknown, IDispatch by a table of member names,
 // ISupportErrorInfo, and the library's errors turned into automation exceptions.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "server/port_object.h"
 
 #include <new>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // CCOMPort as a COM class: the dual interface _CCOMPort over the library's CCOMPort. Releasing the
 // last reference ends the port, which closes the thread's line when it is open.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Registration of the component's classes, ProgIDs and type library, and its removal.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The component's module: its instance handle and path, the count of live objects and server locks
 // that decides whether the DLL may be unloaded, and the type library embedded in it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "server/switch_object.h"
 
 #include "kivocom/enums.h"

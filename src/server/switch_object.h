@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // CSmartSwitch as a COM class: the dual interface _CSmartSwitch over a switch of the library's
 // own, for clients that edit and store switch settings.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "server/type_info_dispatch.h"
 
 #include "server/argument_frame.h"

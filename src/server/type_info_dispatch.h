@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // IDispatch for a dual interface, served by its type description (ITypeInfo::Invoke), so names,
 // dispatch ids, optional arguments and coercions behave as automation clients expect.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "server/variant_values.h"
 
 #include "kivocom/error.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // VARIANTs as the component's members take and give them: an owning wrapper, conversions to the
 // library's types with automation's own coercion rules, and storing through a by-reference argument.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "simulator/command_assembler.h"
 
 #include "simulator/control_chars.h"

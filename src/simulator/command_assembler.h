@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Cuts the bytes an instrument hears into commands. A command ends at CR; the lone CR before
 // every command yields an empty command, which callers ignore; LF characters at the start of a
 // command are dropped. In a frame that starts with EOT and carries STX ... ETX, the byte after ETX

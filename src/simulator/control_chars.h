@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The control characters that frame commands and switch selections on the line.
 #pragma once
 

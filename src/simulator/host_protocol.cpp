@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "simulator/host_protocol.h"
 
 namespace kivocom {

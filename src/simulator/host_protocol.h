@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How a program reaches a simulator that runs in a host process of its own: the Windows build under
 // Wine starts the native simulator host, whose engine answers on a pseudo-terminal that Wine
 // shows as a COM port.

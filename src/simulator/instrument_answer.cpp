@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "simulator/instrument_answer.h"
 
 #include "simulator/control_chars.h"

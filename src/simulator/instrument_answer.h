@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What a simulated instrument answers to one command, by controller style.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "simulator/omega_frame.h"
 
 #include "simulator/control_chars.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Decoding of CS_OMEGA frames as an addressed instrument reads them:
 //   poll: EOT, doubled address, command, ENQ
 //   set:  EOT, doubled address, STX, command and value, ETX, block check

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <cctype>
 
 #include "simulator/control_chars.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "simulator/instrument_answer.h"
 
 namespace kivocom {

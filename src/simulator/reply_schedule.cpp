@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "simulator/reply_schedule.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // When each byte of the instruments' answers goes on the line. One line carries one byte at a
 // time, so an answer starts after its reply delay and never before the previous answer has gone;
 // paced answers take 10 bit times a character, and pieces are separated by their gap. An answer

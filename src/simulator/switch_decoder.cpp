@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "simulator/switch_decoder.h"
 
 #include "simulator/control_chars.h"

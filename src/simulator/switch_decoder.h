@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The smart switch's ear: picks its select and release commands out of the byte stream and passes
 // every other byte on to the connected port.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // An instrument's answer as it is to go on the line: its bytes in pieces, with the silence
 // between pieces. When and how fast the bytes go is the reply schedule's job.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "simulator/wire_format.h"
 
 namespace kivocom {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The encoding of the simulator host's messages (see host_protocol.h for what they carry).
 //
 // Every message is a 32-bit length and that many bytes. Fields: fixed-size integers in

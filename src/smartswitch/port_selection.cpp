@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Selecting and releasing switch ports, and the wiring sweep.
 #include <string>
 

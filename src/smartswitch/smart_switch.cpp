@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The smart switch object: its model, port count and parent.
 #include "kivocom/smart_switch.h"
 

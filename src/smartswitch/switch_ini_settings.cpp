@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Saving the switch's model and port count to a section of a settings file, and loading them.
 #include <string>
 

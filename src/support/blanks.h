@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Trimming blanks: only the space character (0x20), never tabs or line ends.
 #pragma once
 

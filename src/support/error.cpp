@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "kivocom/error.h"
 
 #include <utility>

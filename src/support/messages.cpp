@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The library's two message boxes.
 #include "kivocom/support.h"
 #include "kivocom/user_messages.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The string table and the "~" template filler.
 #include <array>
 #include <utility>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The timed wait that keeps the client's event loop running.
 #include <algorithm>
 #include <exception>

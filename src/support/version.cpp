@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "kivocom/version.h"
 
 namespace kivocom {

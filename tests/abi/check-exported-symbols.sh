@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Compares the symbols a shared library exports with the list kept in the tree:
 #   check-exported-symbols.sh LIBRARY LIST
 # A symbol that appears or disappears changes the library's binary interface: update the version

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The component's script suite under Wine's script host: com-test.sh WINDOWS_BUILD NATIVE_BUILD
 #
 # In a fresh Wine prefix (WINDOWS_BUILD/com-test/prefix), with simulated instruments linked as

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A compiled client of the in-process component, as Windows programs bind to it: through the widl
 // header's vtables, created registration-free (this program's manifest names the component's
 // assembly). It checks the type library member by member against the interface tables, calls

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The instruments of the component's script suite: simulated instruments on this system's
 // pseudo-terminals, for the runner to install as COM21 to COM23 of a Wine prefix, with what each
 // one receives written to a record file the scripts read (hexadecimal, rewritten whenever it grows).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // KivoINIFile on this system's own kinds of files: pipes, permission bits, symbolic links, and
 // the folder lock another writer holds.
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Network ports against a real ser2net on 127.0.0.1 sharing the simulator's pseudo-terminal:
 // exchanges through rfc2217:// and tcp:// are byte for byte those of the local line, settings
 // land on the device, and a busy port, a dead server or a vanished instrument end in an error,
@@ -38,6 +39,9 @@ class NetworkLineTest : public RealLineTest {
  protected:
   void SetUp() override {
     if (!server.Started()) GTEST_SKIP() << server.Problem();
+    // Replies come in well under a millisecond; the margin is for a loaded machine, where a
+    // reply cut by the time-out would mix with the retry's and the comparison fail for no fault.
+    port.TimeOut(1500);
   }
 
   // A control straight on the server's port, with short waits for its replies.

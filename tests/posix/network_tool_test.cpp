@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The kivocom tool on network ports: a query through rfc2217:// against a real ser2net, and the
 // port list naming mapped network ports without connecting to them.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Port numbers named through the ports folder: a link, or a plain file whose first line holds the
 // device path, however the editor left blanks around it.
 #include <gtest/gtest.h>

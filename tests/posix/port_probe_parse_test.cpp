@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The port probe's interpretation of kernel tables, lock files and device-tree attributes, and
 // its rules for what counts as a serial port and as the same device.
 #include "platform/posix/port_probe_parse.h"

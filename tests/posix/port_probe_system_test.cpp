@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The port probe on this system: pseudo-terminals mapped to port numbers, free, held by other
 // processes and never opened by the probe; paths that are no port; and device trees and kernel
 // tables prepared in a folder around a real device node.

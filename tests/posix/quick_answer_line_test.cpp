@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Exchanges on a real line with instruments that answer at once, echo what they hear, or go away
 // mid-transfer: no answer is thrown away, no echo is taken for an answer, and no lost line reads
 // as success.

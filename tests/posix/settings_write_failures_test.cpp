@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Saving a port's settings where the file system refuses: a read-only folder or mount, a full file
 // system, a file-size limit. The error box names the cause and the old file stays as it was.
 #include <sched.h>

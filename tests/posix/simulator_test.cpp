@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The instrument simulator, driven from the library's side of the line with plain POSIX calls on
 // its pseudo-terminal slave.
 #include <fcntl.h>

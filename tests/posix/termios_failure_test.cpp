@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The termios serial line when things go wrong: the far end vanishing mid-use, another program
 // holding the port, devices that are missing, refused or not serial at all.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The termios serial line against pseudo-terminals: bytes both ways on a raw line, settings at
 // open and while open, restored attributes, cleared buffers, waits, and a second of traffic at
 // 921,600 baud taken in while the client's thread sleeps.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The settings text of the termios line: strict reading, what this system can honour, and the
 // terminal attributes each text becomes.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The tool never loses a download or reports a failure as success: a device that goes away, an
 // output that cannot be written, standard output on a full disk, a request to terminate.
 #include <gtest/gtest.h>

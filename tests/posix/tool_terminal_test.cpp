@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The kivocom tool's download progress bar, drawn only when its standard error is a terminal.
 #include <fcntl.h>
 #include <stdlib.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The trace file against a link planted where it would be: the link's target stays untouched.
 #include <gtest/gtest.h>
 

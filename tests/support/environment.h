@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Setting and removing this process's environment variables, as the library reads them.
 #pragma once
 

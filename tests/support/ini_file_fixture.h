@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A fixture for KivoINIFile on real files: a component on "settings.ini" in a scratch folder,
 // section "S", and the number of the error an action raises.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A fixture that gives each test a fresh in-memory line on a virtual clock, a recording message
 // handler, and restores the thread's defaults afterwards.
 #pragma once

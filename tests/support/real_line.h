@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A fixture for exchanges on a real line: a simulated instrument on a pseudo-terminal, mapped to
 // a COM number, reached through this system's own serial control.
 #pragma once

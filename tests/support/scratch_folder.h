@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A fresh folder for one test's files, removed with everything in it when the test ends, and
 // helpers to read and write whole files byte for byte. Paths use "/" between names, which both
 // systems take.

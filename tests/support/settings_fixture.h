@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A fixture for the settings operations of ports and switches: the in-memory line and recording
 // message boxes of MemoryLineTest, a scratch folder with the client's settings file, and a
 // component double that fails at a chosen key.

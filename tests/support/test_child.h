@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A second process for tests about two programs at once: this test program started again on the
 // current test alone, with a role in its environment. The test sees the role, plays that part
 // instead of the whole test, and ends; the parent plays its own part meanwhile.

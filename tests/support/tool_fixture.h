@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A fixture for running the built kivocom tool against a simulated instrument.
 #pragma once
 

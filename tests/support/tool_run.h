@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs the built kivocom tool as a separate program and collects its output and exit status.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Points the trace file at a fresh temporary folder for one test and reads its lines back.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The library's message boxes as MessageBoxW requests: flags to icon, button and modality, CR line
 // breaks, and text from the ANSI code page.
 #include <gtest/gtest.h>

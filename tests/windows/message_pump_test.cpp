@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Windows message pump and clock: the library's waits dispatch the thread's window messages,
 // wake for them without waiting out their time, and leave a quit request to the program's loop.
 #include <windows.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Windows port probe: present ports from a serial device map (a key of the test's own under
 // HKEY_CURRENT_USER), mapped ports, and the device manager ids of USB adapters.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The progress window on Windows during a download on an in-memory line: its Cancel button and its
 // close box end the download with CE_ABORTED and the data so far; left alone it never cancels.
 #include <gtest/gtest.h>

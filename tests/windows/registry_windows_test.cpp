@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Windows registry reader: values read through keys opened for reading only.
 #include <gtest/gtest.h>
 #include <windows.h>

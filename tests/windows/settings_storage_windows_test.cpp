@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Settings files on Windows: two writers under the folder lock lose nothing, a failed replace
 // leaves the old file, and Win32 errors give the settings-file numbers.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The trace file on Windows: the user's date and time formats, the module's folder, and a link
 // planted at the path left alone.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Windows errors on a serial line as the library's errors. Under Wine a second open of a COM
 // port succeeds, so the "in use" refusal a Windows driver gives cannot be caused there; its
 // mapping is checked here from the error code.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The settings text of the Win32 line: what each text becomes in the device control block, and
 // the texts refused before any driver sees them.
 #include <gtest/gtest.h>

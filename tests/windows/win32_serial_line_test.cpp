@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Win32 serial line on a real COM port under Wine: the port is linked to a pseudo-terminal
 // whose far end, a small program on Wine's Unix side, echoes what it gets and hangs up on "!".
 // Skipped where no Unix side runs (on Windows itself).

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Runs a Windows program under Wine for ctest: run-under-wine.sh PREFIX PROGRAM [ARGUMENTS...]
 # PREFIX is a Wine prefix of the build's own. The first caller creates it; parallel test processes
 # wait on a lock until it is ready instead of racing to create it. The program's exit code is

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs the Windows build's whole test suite under Wine: windows-test.sh WINDOWS_BUILD NATIVE_BUILD
 # The tests run in the Wine prefix of the Windows build (WINDOWS_BUILD/wineprefix), on a virtual
 # display, and reach simulated instruments through the native build's simulator host.

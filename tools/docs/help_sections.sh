@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Shared by the manual-page and completion generators: reads the tool's own help.
 #   subcommands HELP_TEXT   the names listed under "Subcommands:", one a line
 #   options HELP_TEXT       the option names (-x and --long) listed under "Options:", one a line

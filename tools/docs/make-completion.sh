@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Writes the bash completion of kivocom from the tool's own help: subcommands, their options and
 # the nested subcommands of settings.
 #   make-completion.sh KIVOCOM_PROGRAM OUTPUT_FILE

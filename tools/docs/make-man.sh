@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Writes the kivocom(1) manual page from the tool's own help, so the page always matches the tool:
 #   make-man.sh KIVOCOM_PROGRAM OUTPUT_FILE
 set -euo pipefail

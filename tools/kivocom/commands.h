@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The tool's commands. Each Add* registers one command on the application; the command runs
 // through its callback and reports failure by raising ToolFailure.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // demo: the library at work on a simulated instrument started in this process: a query in each
 // controller style, an omega set frame, a query through a smart switch to two instruments, a
 // download with its progress bar, settings saved and read back, and the trace of the traffic.

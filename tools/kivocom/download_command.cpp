@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // download: pull stored readings with a progress bar; Ctrl-C (or a request to terminate) cancels
 // and keeps what arrived.
 #include <cerrno>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // query, send and switch-test: one exchange with an instrument, or the switch sweep.
 #include <chrono>
 #include <iostream>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The tool's exit status, by result.
 #pragma once
 

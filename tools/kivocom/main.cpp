@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // kivocom: talk to serial instruments from a terminal, or try it all on a simulated instrument.
 #include <CLI/CLI.hpp>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A settings component held in memory: lets the tool hand a port the switch model it is told
 // on the command line, since a port's own switch takes its model only from settings.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "port_options.h"
 
 #include <cerrno>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The options that set up a port object, shared by the commands that talk to an instrument.
 #pragma once
 

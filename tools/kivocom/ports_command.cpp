@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ports: the serial ports of this machine, for people who pick one.
 #include <algorithm>
 #include <array>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // settings save / settings show: a port's settings in a section of an INI file.
 #include <cstdlib>
 #include <filesystem>

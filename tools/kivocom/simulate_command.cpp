@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // simulate: a simulated instrument (or several behind a smart switch) on a pseudo-terminal, until
 // Ctrl-C.
 #include <iostream>

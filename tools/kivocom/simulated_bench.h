@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The simulated instruments the simulate and demo commands set up, and how to describe them.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The tool's message handler: the library's message boxes become one line each on standard
 // error, or are held for the command to fold into its own one-line error.
 #pragma once

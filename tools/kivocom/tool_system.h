@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the tool needs of the system: its console, interrupts, environment and temporary folders.
 // Each system has its own file (posix/, windows/), chosen by the build.
 #pragma once

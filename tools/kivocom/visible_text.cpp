@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "visible_text.h"
 
 #include <cstdio>

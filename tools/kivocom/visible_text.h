@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Showing line traffic to people: control characters by name.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Standard error as a terminal, through its file descriptor.
 #include <unistd.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // System errors of settings-file operations, as the error numbers settings-file clients know.
 #include "platform/posix/kivo_ini_file_errors_posix.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Locking a settings file's folder with flock, with a bounded wait.
 #include "platform/posix/kivo_ini_folder_lock_posix.h"
 

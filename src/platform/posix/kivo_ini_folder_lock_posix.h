@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The descriptors a settings-file write holds: an owned file descriptor, and the lock on the
 // settings file's folder that writers hold around each read-modify-write.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/posix/kivo_ini_link_posix.h"
 
 #include <sys/stat.h>

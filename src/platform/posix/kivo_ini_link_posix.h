@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writing a settings file through symbolic links, by the rule the system itself uses for
 // protected links: a link planted in a shared folder, or one that leads into another user's file,
 // must not let a program (run by root, say) rewrite a file its user did not mean.

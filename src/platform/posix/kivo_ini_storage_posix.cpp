@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Settings files on POSIX systems: reading one whole, and replacing it through a new file that is
 // flushed and renamed over the old one while the folder is locked.
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The message pump of a system without window messages: there is nothing to run.
 #include "platform/system_services.h"
 

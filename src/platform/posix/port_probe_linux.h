@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Linux port probe: decides from device nodes, the device tree (/sys) and the kernel's
 // process tables (/proc) which port numbers name serial ports and which of those are held,
 // without opening them. Only when the lock table cannot be read at all (no /proc) does it fall

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The pure side of the Linux port probe: table and attribute parsing and the matching rules.
 #include "platform/posix/port_probe_parse.h"
 

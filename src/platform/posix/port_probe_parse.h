@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The interpretation behind the Linux port probe, kept apart from the system calls: the kernel's
 // tty driver and lock tables, UUCP lock files, device-tree attributes, and the rules that decide
 // whether a device node is a serial port and whether an open file or lock is on it. Every

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A system without windows: a download shows the progress bar on the terminal.
 #include "platform/system_services.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // TCP connections through POSIX sockets: non-blocking descriptors, poll() for every wait.
 #include <netdb.h>
 #include <netinet/in.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The system clock: the steady clock, and a plain sleep (no window messages to wake it here).
 #include <chrono>
 #include <thread>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Opening, locking, configuring and restoring a serial device.
 #include "platform/posix/termios_device.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // An open serial device, owned: opened without becoming the program's controlling terminal,
 // locked against other programs, switched to a raw line with the given settings. Ending it
 // restores the attributes the device had before and releases the lock, on every path.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Translation of system errors on a serial device.
 #include "platform/posix/termios_errors.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Translation of system errors on a serial device into kivocom::Error, in one place. Every
 // description names the port and its device, keeps the system's own text and says what to do.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // An owned file descriptor: closed when its owner ends, on every path.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Line settings as terminal attributes.
 #include "platform/posix/termios_framing.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Line settings as terminal attributes: the raw line this library needs, the speed and the
 // character format, and a check of what a device actually took.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The pump between an open device and the control's buffers.
 #include "platform/posix/termios_line_pump.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The pump between an open device and the control's buffers. A thread of its own keeps reading
 // the device into a user-space receive buffer, so nothing is lost while the client's thread is
 // busy or asleep (the kernel's tty buffer alone holds a few kilobytes), and writes what the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Who holds a serial device, found through /proc.
 #include "platform/posix/termios_port_holder.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Who holds a serial device: read from the system's lock table and open-file lists, for the
 // "in use" message. Only what the system lets this program see is found.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The termios serial line: the members of the serial control, each checking the line's state
 // and handing the work to the device or the pump.
 #include "platform/posix/termios_serial_control.h"

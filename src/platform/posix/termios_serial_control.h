@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The serial control of POSIX systems: a real serial line driven through termios.
 #pragma once
 

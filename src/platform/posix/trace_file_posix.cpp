@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The trace file on POSIX systems: its folder, the time stamp, and appending one line safely.
 #include <dlfcn.h>
 #include <fcntl.h>

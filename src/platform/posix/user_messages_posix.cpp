@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A system without message boxes: the library's boxes go to standard error.
 #include "platform/system_services.h"
 

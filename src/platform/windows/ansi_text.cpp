@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/windows/ansi_text.h"
 
 #include <windows.h>

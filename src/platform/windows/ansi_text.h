@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Texts of the library (bytes of the system's ANSI code page) as the wide texts of the Win32 API.
 #pragma once
 

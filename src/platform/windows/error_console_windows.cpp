@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Standard error as a console: the erase-line sequence needs the console's virtual-terminal mode,
 // which is switched on when the bar first asks.
 #include <windows.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // System errors of settings-file operations, as the error numbers settings-file clients know: the
 // same numbers the POSIX errno values of the same faults give.
 #include "platform/windows/kivo_ini_file_errors_windows.h"

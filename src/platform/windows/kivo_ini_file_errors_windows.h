@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Turning the system's error codes for settings-file operations into kivocom::Error, in one place.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Locking a settings file's folder with LockFileEx on a lock file in it, with a bounded wait.
 #include "platform/windows/kivo_ini_folder_lock_windows.h"
 

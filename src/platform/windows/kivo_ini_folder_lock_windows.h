@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The handles a settings-file write holds: an owned file handle, and the lock that writers hold
 // around each read-modify-write of a settings file in one folder.
 #pragma once

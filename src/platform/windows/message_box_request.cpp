@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/windows/message_box_request.h"
 
 #include "kivocom/user_messages.h"

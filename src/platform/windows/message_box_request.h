@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the library's message box asks of MessageBoxW: kept apart from showing the box, so the
 // mapping can be checked without a modal box waiting for a click.
 #pragma once

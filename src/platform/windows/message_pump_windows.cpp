@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The message pump: dispatches the thread's window messages, so the client's windows and the
 // progress window repaint and respond while the library waits.
 #include <windows.h>

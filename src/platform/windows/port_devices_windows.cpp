@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The ports folder and device names of Windows.
 #include <cstdlib>
 #include <filesystem>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the device manager tells about the present ports: the USB adapters behind COM numbers,
 // read from the ports class (SetupAPI) without opening a device.
 #include <windows.h>

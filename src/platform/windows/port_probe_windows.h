@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Windows port probe: which port numbers name serial ports, from the system's serial device
 // map (HKLM\HARDWARE\DEVICEMAP\SERIALCOMM) and from the ports mapped to other devices, and what
 // the device manager tells about USB adapters. No device is opened, and Windows shows no holder

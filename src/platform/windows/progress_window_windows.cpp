@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The download's progress window on Windows: the "Downloading..." text, a progress bar, a line of
 // counts and a Cancel button. It lives on the downloading thread; the library's message pump
 // paints it and delivers its Cancel, which the next progress report returns as false.

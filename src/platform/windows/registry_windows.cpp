@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Windows registry, read through RegOpenKeyExA, RegQueryValueExA and RegCloseKey.
 #include "platform/windows/registry_windows.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Windows registry, read only. Keys are opened with KEY_READ and nothing more, so that users
 // who are not administrators can read keys below HKEY_LOCAL_MACHINE; texts are ANSI (the *A calls).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // TCP connections through Windows Sockets: non-blocking sockets, select() for every wait
 // (WSAPoll does not report a failed connect on every Windows version).
 #include <winsock2.h>

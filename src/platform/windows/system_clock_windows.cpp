@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The system clock: the tick counter, and a sleep that wakes for window messages so that the
 // library's waits keep the client's windows alive without using the processor.
 #include <windows.h>

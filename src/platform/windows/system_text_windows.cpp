@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/windows/system_text_windows.h"
 
 namespace kivocom {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Wide texts of the Win32 API as the library's texts (bytes of the ANSI code page), and the
 // system's own description of an error code.
 #pragma once

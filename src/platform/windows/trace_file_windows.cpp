@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The trace file on Windows: its folder (the module that holds the library), the time stamp in the
 // user's regional formats, and appending one line safely.
 #include <windows.h>

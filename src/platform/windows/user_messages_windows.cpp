@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The library's message boxes as Win32 message boxes, owned by the thread's active window, and the
 // mouse pointer as the system cursor.
 #include <windows.h>

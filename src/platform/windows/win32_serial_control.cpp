@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Win32 serial line: the members of the serial control, each checking the line's state
 // and handing the work to the device or the pump.
 #include "platform/windows/win32_serial_control.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The serial control of Windows: a serial line driven through the Win32 communications API.
 #pragma once
 

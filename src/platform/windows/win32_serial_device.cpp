@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Opening and configuring a serial device.
 #include "platform/windows/win32_serial_device.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // An open serial device, owned: opened for this program alone and for overlapped I/O, switched to
 // a raw line with the given settings and a read time-out the receive thread relies on. Ending it
 // closes the handle.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Translation of Windows errors on a serial line.
 #include "platform/windows/win32_serial_errors.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Line settings as a device control block.
 #include "platform/windows/win32_serial_framing.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Line settings as a device control block (DCB): the raw line this library needs, the speed and
 // character format, and the modem lines' resting state.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // An owned Win32 handle (a serial line or an event): closed when its owner ends, on every path.
 #pragma once
 

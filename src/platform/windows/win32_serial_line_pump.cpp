@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The pump between an open serial handle and the control's buffers.
 #include "platform/windows/win32_serial_line_pump.h"
 

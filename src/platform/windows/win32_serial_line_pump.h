@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The pump between an open serial handle and the control's buffers. A thread of its own keeps
 // one overlapped one-byte read pending on the line and, once it returns a byte, drains what the
 // driver holds into a user-space receive buffer, so nothing is lost while the client's thread is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "simulator/host/com_port_link.h"
 
 #include <unistd.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The COM port Wine shows for the simulator's pseudo-terminal: a link named com<N> in the Wine
 // prefix's dosdevices folder, claimed for the first free N from 100 up so that it never takes a
 // number a user or another simulator has.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "simulator/host/controlling_terminal.h"
 
 #include <fcntl.h>

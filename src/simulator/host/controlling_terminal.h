@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Keeps the simulator's pseudo-terminal as the host's own controlling terminal.
 //
 // A session leader that opens a terminal without O_NOCTTY makes it its controlling terminal, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The simulator host's requests carried out on the engine: one request message in, its reply out.
 #pragma once
 

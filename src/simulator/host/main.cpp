@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // kivocom_simhost: the instrument simulator's engine in a native process, for programs that cannot
 // run it themselves (the Windows build under Wine). Started by InstrumentSimulator as
 //   kivocom_simhost <loopback tcp port> <token>

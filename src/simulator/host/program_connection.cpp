@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "simulator/host/program_connection.h"
 
 #include <arpa/inet.h>

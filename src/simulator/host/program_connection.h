@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The simulator host's side of its loopback connection to the program that started it: whole
 // messages in, whole messages out.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "simulator/posix/pty_pair.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The pseudo-terminal pair the simulator answers on: the master it reads and writes, the slave
 // path the library opens, and a slave descriptor held open for the pair's life.
 #pragma once

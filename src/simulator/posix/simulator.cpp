@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The public face of the simulator: each operation hands over to the engine that owns the thread.
 #include "kivocom/simulator.h"
 

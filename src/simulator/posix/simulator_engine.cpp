@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "simulator/posix/simulator_engine.h"
 
 #include <algorithm>

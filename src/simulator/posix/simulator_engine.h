@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The simulator's far end at work: a thread that polls the pseudo-terminal master and a wake-up
 // pipe, records every byte received, routes bytes through the smart switch to the instruments
 // that hear them, and sends their answers when the reply schedule says they are due. Everything

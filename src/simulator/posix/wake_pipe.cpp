@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "simulator/posix/wake_pipe.h"
 
 #include <fcntl.h>

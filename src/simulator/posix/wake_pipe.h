@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A self-pipe that wakes the simulator's thread from its poll when it has something to do
 // (stopping, unplugging), so the thread never spins while idle.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "simulator/windows/host_connection.h"
 
 #include <winsock2.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Windows build's link to the simulator host: starts the native kivocom_simhost named by
 // KIVOCOM_SIMULATOR_HOST (Wine runs a Unix program given to CreateProcess), waits for it on a
 // loopback port, and carries whole messages to and from it (see simulator/host_protocol.h).

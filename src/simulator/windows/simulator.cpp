@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The public face of the simulator in the Windows build: each operation is a request to the
 // native simulator host, which runs the engine on a pseudo-terminal that Wine shows as a COM port.
 #include "kivocom/simulator.h"

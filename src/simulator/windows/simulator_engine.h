@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The simulator's engine as the Windows build reaches it: in the native simulator host, one
 // request at a time over the host connection. Thread-safe: requests from several threads take
 // turns, so a wait for received bytes holds back the others until it ends.

@@ -1,3 +1,4 @@
+' SPDX-License-Identifier: MIT
 Option Explicit
 ' The checks every script of the suite shares. The runner puts this file in front of each script,
 ' so Option Explicit above holds for all of them: the script host cannot see the type library's

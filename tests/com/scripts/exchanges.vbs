@@ -1,3 +1,4 @@
+' SPDX-License-Identifier: MIT
 ' Exchanges by name on COM ports linked to simulated instruments: the framed commands byte for byte
 ' on the instruments' records, replies, the in/out errorcode, downloads, the smart switch, the
 ' errors of a port that cannot be opened, the shared COMControl and two ports taking turns on it.

@@ -1,3 +1,4 @@
+' SPDX-License-Identifier: MIT
 ' The pick lists filled into script classes that play the client's controls: an image combo whose
 ' ComboItems collection gets the ports, and a list box that gets the baud rates.
 

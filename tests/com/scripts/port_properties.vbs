@@ -1,3 +1,4 @@
+' SPDX-License-Identifier: MIT
 ' CCOMPort's settings by name: defaults, what setting each one does, True read as -1, the refused
 ' baud rate's error, baud-rate names with and without the optional argument, and CSmartSwitch.
 Dim p, q, sw, name

@@ -1,3 +1,4 @@
+' SPDX-License-Identifier: MIT
 ' Settings saved and loaded by name: with Nothing (the component makes its own settings object for
 ' the file name) and with a KivoIniFile.KivoINIFile the script created, for ports and switches.
 Dim p, q, sw, ini, none, file, value, found

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Running a piece of a test in a child process: for a second writer at the same time, or for a
 // user without root's override of file permissions. The child reports back one text.
 #pragma once

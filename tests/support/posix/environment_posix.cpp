@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The environment through the C library's own calls.
 #include <stdlib.h>
 

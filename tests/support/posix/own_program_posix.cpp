@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // This program's file, as the kernel names it.
 #include <filesystem>
 

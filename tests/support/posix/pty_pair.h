@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A pseudo-terminal pair for tests that play the instrument themselves (the simulator has a pair
 // of its own). The code under test opens the slave side as if it were a serial port (map it to a
 // port number with MapPortToDevice); the test reads and writes the master side, with time-outs

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Scratch folders go under TMPDIR when set, else in memory (/dev/shm) where there is one, so that
 // the flushes to disk that every settings write makes cost the tests nothing; else under /tmp.
 #include <unistd.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A real ser2net for network-port tests: started with a generated configuration that shares one
 // device on free loopback ports, once with the Telnet COM-port option (rfc2217://) and once as
 // plain TCP (tcp://), checked ready by connecting to its admin port, and stopped by its process

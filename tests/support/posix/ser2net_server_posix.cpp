@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Starting, checking and stopping a real ser2net for the network-port tests.
 #include "support/posix/ser2net_server.h"
 

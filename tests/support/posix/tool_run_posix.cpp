@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs the tool through posix_spawn, reading its output and error pipes with poll.
 #include <fcntl.h>
 #include <poll.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Running the tool with its standard error on a terminal, for what it draws only there.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The environment through the C runtime, which also changes the process's own block, so both
 // getenv and GetEnvironmentVariable see the change. An empty value removes a variable there.
 #include <stdlib.h>

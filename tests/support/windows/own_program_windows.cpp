@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // This program's file, as the loader names its module.
 #include <windows.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Scratch folders go in the user's temporary folder (TMP, else TEMP, else the profile's own).
 #include "support/scratch_folder.h"
 

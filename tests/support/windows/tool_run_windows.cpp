@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs the tool through CreateProcessW with its output and error on pipes, each drained by a
 // thread of its own so that neither fills up while the tool writes to the other.
 #include <windows.h>

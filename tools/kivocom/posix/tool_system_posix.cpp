@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The console on POSIX: the environment through setenv, the terminal through file descriptor 2,
 // interrupts as signals.
 #include <signal.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The console on Windows: the environment through _putenv_s, the console through its handle and
 // virtual-terminal mode, interrupts through the console control handler (which runs on a thread of
 // its own that the system starts for each event).
