@@ -86,6 +86,8 @@ TEST_P(NetworkLineEveryProtocolTest, ExchangesInEveryStyleMatchTheLocalLine) {
     EXPECT_EQ(sim.Received(), localBytes);
     sim.ClearReceived();
     sim.ChangeInstrument(id, [](SimulatedInstrument& i) { i.replies.clear(), i.defaultReply.reset(); });
+    // The next style's local exchange must have the device to itself.
+    ASSERT_TRUE(server.WaitUntilDeviceReleased(std::chrono::seconds(2)));
   }
 }
 
@@ -153,6 +155,8 @@ TEST_F(NetworkLineTest, SettingsLandOnTheDeviceAndRefusalsAreErrors) {
 TEST_F(NetworkLineTest, ASecondClientIsRefusedAsInUse) {
   for (const std::string& address : {server.Rfc2217Address(), server.TcpAddress()}) {
     SCOPED_TRACE(address);
+    // The server lets go of the device on its own time after the last client left.
+    ASSERT_TRUE(server.WaitUntilDeviceReleased(std::chrono::seconds(2)));
     auto first = Control(address);
     first->PortOpen(true);
     auto second = Control(address);
@@ -162,8 +166,15 @@ TEST_F(NetworkLineTest, ASecondClientIsRefusedAsInUse) {
       for (int reads = 0; reads < 10 && second->WaitForInput(2000); ++reads) second->Input();
       ADD_FAILURE() << "the second client was let in";
     } catch (const Error& e) {
-      EXPECT_EQ(e.Number(), kErrHardwareNotAvailable) << e.Description();
-      EXPECT_NE(e.Description().find("already in use"), std::string::npos) << e.Description();
+      // ser2net writes "Port already in use" and closes at once. When the refused client's own
+      // negotiation is still unread there, the close is a reset, which can overtake the text:
+      // the client then knows only that the connection was refused.
+      if (e.Number() == kErrDeviceNotOpen) {
+        EXPECT_NE(e.Description().find("reset"), std::string::npos) << e.Description();
+      } else {
+        EXPECT_EQ(e.Number(), kErrHardwareNotAvailable) << e.Description();
+        EXPECT_NE(e.Description().find("already in use"), std::string::npos) << e.Description();
+      }
     }
     first->PortOpen(false);
   }

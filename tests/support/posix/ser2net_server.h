@@ -8,6 +8,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <string>
 
 #include "support/scratch_folder.h"
@@ -38,6 +39,9 @@ class Ser2netServer {
   std::string TcpAddress() const;
   // Ends ser2net at once (SIGKILL), as a server that dies mid-exchange.
   void Kill();
+  // Waits up to `timeout` until ser2net holds the device no longer: it closes it on its own time
+  // after its client left, and until then it takes part of what the device sends to anyone else.
+  bool WaitUntilDeviceReleased(std::chrono::milliseconds timeout) const;
 
  private:
   void Stop();
@@ -46,6 +50,7 @@ class Ser2netServer {
   int telnetPort_ = 0;
   int tcpPort_ = 0;
   int adminPort_ = 0;
+  std::string device_;
   pid_t pid_ = -1;
   bool started_ = false;
   std::string problem_;

@@ -13,6 +13,7 @@
 #include <array>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <thread>
 
@@ -80,7 +81,7 @@ std::string Ser2netServer::Version() {
   return text;
 }
 
-Ser2netServer::Ser2netServer(const std::string& device) {
+Ser2netServer::Ser2netServer(const std::string& device) : device_(device) {
   const std::string program = Program();
   if (program.empty()) {
     problem_ = "ser2net is not installed (apt-get install ser2net)";
@@ -134,6 +135,20 @@ void Ser2netServer::Stop() {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   pid_ = -1;
+}
+
+bool Ser2netServer::WaitUntilDeviceReleased(std::chrono::milliseconds timeout) const {
+  const std::string fds = "/proc/" + std::to_string(pid_) + "/fd";
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    bool holds = false;
+    std::error_code error;
+    for (const auto& fd : std::filesystem::directory_iterator(fds, error))
+      holds = holds || std::filesystem::read_symlink(fd.path(), error) == device_;
+    if (!holds) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
 }
 
 }  // namespace kivocom
