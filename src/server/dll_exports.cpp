@@ -18,9 +18,20 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) {
   return TRUE;
 }
 
+// The library keeps per-thread state (the thread's serial control, clock and handlers) whose
+// destructors run when each thread ends. The DLL therefore stays mapped until the process ends,
+// even when COM frees it after DllCanUnloadNow: those destructors would otherwise run code that
+// is gone.
+void PinModule() {
+  HMODULE pinned = nullptr;
+  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                     reinterpret_cast<LPCWSTR>(&PinModule), &pinned);
+}
+
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* object) {
   if (object == nullptr) return E_POINTER;
   *object = nullptr;
+  PinModule();
   size_t count = 0;
   const CreatableClass* classes = CreatableClasses(count);
   for (size_t i = 0; i < count; ++i) {

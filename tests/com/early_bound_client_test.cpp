@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -302,7 +303,7 @@ class Arguments {
   }
 
  private:
-  std::vector<VARIANT> values_;
+  std::deque<VARIANT> values_;  // stable, so a test may keep a reference to an argument it added
   std::vector<VARIANT> reversed_;
 };
 
