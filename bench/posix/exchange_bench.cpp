@@ -22,6 +22,7 @@
 #include "kivocom/kivocom.h"
 #include "kivocom/port_devices.h"
 #include "kivocom/simulator.h"
+#include "exchange_measure.h"
 #include "process_cpu_time.h"
 
 namespace {
@@ -34,29 +35,8 @@ constexpr int32_t kBenchPort = 77;
 
 using bench::ProcessCpuSeconds;
 
-struct Row {
-  std::string name;
-  double medianUs = 0, p99Us = 0, cpuUs = 0;
-  int failures = 0;
-};
-
-Row Measure(const std::string& name, int exchanges, const std::function<bool()>& exchange) {
-  std::vector<double> latencies;
-  latencies.reserve(exchanges);
-  Row row{name};
-  exchange();  // warm-up
-  const double cpuStart = ProcessCpuSeconds();
-  for (int i = 0; i < exchanges; ++i) {
-    const auto start = Steady::now();
-    if (!exchange()) ++row.failures;
-    latencies.push_back(std::chrono::duration<double, std::micro>(Steady::now() - start).count());
-  }
-  row.cpuUs = (ProcessCpuSeconds() - cpuStart) * 1e6 / exchanges;
-  std::sort(latencies.begin(), latencies.end());
-  row.medianUs = latencies[latencies.size() / 2];
-  row.p99Us = latencies[std::min(latencies.size() - 1, latencies.size() * 99 / 100)];
-  return row;
-}
+using bench::Measure;
+using bench::Row;
 
 int OpenRaw(const std::string& path) {
   const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);

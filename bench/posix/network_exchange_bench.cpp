@@ -15,6 +15,7 @@
 #include "kivocom/kivocom.h"
 #include "kivocom/port_devices.h"
 #include "kivocom/simulator.h"
+#include "exchange_measure.h"
 #include "process_cpu_time.h"
 #include "support/posix/ser2net_server.h"
 
@@ -26,29 +27,8 @@ using Steady = std::chrono::steady_clock;
 constexpr auto kReplyDelay = std::chrono::microseconds(100);
 constexpr int32_t kBenchPort = 78;
 
-struct Row {
-  std::string name;
-  double medianUs = 0, p99Us = 0, cpuUs = 0;
-  int failures = 0;
-};
-
-Row Measure(const std::string& name, int exchanges, const std::function<bool()>& exchange) {
-  std::vector<double> latencies;
-  latencies.reserve(exchanges);
-  Row row{name};
-  exchange();  // warm-up
-  const double cpuStart = bench::ProcessCpuSeconds();
-  for (int i = 0; i < exchanges; ++i) {
-    const auto start = Steady::now();
-    if (!exchange()) ++row.failures;
-    latencies.push_back(std::chrono::duration<double, std::micro>(Steady::now() - start).count());
-  }
-  row.cpuUs = (bench::ProcessCpuSeconds() - cpuStart) * 1e6 / exchanges;
-  std::sort(latencies.begin(), latencies.end());
-  row.medianUs = latencies[latencies.size() / 2];
-  row.p99Us = latencies[std::min(latencies.size() - 1, latencies.size() * 99 / 100)];
-  return row;
-}
+using bench::Measure;
+using bench::Row;
 
 }  // namespace
 
