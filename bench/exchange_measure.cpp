@@ -28,4 +28,25 @@ Row Measure(const std::string& name, int exchanges, const std::function<bool()>&
   return row;
 }
 
+double Median(std::vector<double> values) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+Row MedianOfRuns(const std::vector<Row>& runs) {
+  Row row{runs.front().name};
+  std::vector<double> medians, p99s, cpus;
+  for (const Row& run : runs) {
+    medians.push_back(run.medianUs);
+    p99s.push_back(run.p99Us);
+    cpus.push_back(run.cpuUs);
+    row.failures += run.failures;
+  }
+  row.medianUs = Median(medians);
+  row.p99Us = Median(p99s);
+  row.cpuUs = Median(cpus);
+  return row;
+}
+
 }  // namespace kivocom::bench

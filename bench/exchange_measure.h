@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace kivocom::bench {
 
@@ -18,5 +19,12 @@ struct Row {
 // Runs `exchange` once to warm up, then `exchanges` times, timing each; `exchange` returns false
 // when its answer was wrong.
 Row Measure(const std::string& name, int exchanges, const std::function<bool()>& exchange);
+
+// The median of `values` (the upper one of the middle two for an even count); 0 when empty.
+double Median(std::vector<double> values);
+
+// One client's figures over several runs (at least one, all of the same name): each figure is the
+// median of the runs' figures, and the failures are added up.
+Row MedianOfRuns(const std::vector<Row>& runs);
 
 }  // namespace kivocom::bench
