@@ -218,6 +218,11 @@ int32_t kvc_port_set_strip_crlf(kvc_port* port, int value);
 int32_t kvc_port_get_line_open(const kvc_port* port, int* value);
 /* The settings text the thread's serial line was last given, such as "9600,N,8,1". */
 int32_t kvc_port_get_line_settings(const kvc_port* port, char** text, size_t* text_len);
+/* Waits up to `timeout_ms` for received bytes on the thread's open line, then returns and removes
+   every byte waiting (empty after the time-out): for answers an exchange does not read, such as an
+   omega instrument's acknowledgement of a set frame. Fails with KVC_ERR_PORT_NOT_OPEN when the
+   line is closed. */
+int32_t kvc_port_line_input(kvc_port* port, int32_t timeout_ms, char** bytes, size_t* bytes_len);
 
 /* The text of baud rate `index` ("150" ... "921600", "2400" for any other index);
    KVC_BAUD_CURRENT names the port's current rate. */

@@ -151,6 +151,13 @@ int32_t kvc_port_get_line_settings(const kvc_port* port, char** text, size_t* te
                   [&] { return Required(port, "port").port.COMControl().Settings(); });
 }
 
+int32_t kvc_port_line_input(kvc_port* port, int32_t timeout_ms, char** bytes, size_t* bytes_len) {
+  return TextCall("kvc_port_line_input", bytes, bytes_len, [&] {
+    kivocom::SerialControl& line = Required(port, "port").port.COMControl();
+    return line.WaitForInput(timeout_ms) ? line.Input() : std::string();
+  });
+}
+
 int32_t kvc_port_baud_rate_name(const kvc_port* port, int32_t index, char** text, size_t* text_len) {
   return TextCall("kvc_port_baud_rate_name", text, text_len,
                   [&] { return Required(port, "port").port.BaudRateName(index); });
