@@ -1,5 +1,6 @@
 # SPDX-License-Identifier: MIT
-# Installs headers, the libraries, the simulator library, a CMake package and pkg-config files.
+# Installs headers, the libraries, the simulator library, a CMake package, pkg-config files and the
+# Python package.
 #
 # find_package(kivocom) gives kivocom::kivocom (the shared library unless the build set
 # BUILD_SHARED_LIBS off) and kivocom::simulator. The other variant, kivocom::kivocom_static or
@@ -18,6 +19,11 @@ install(TARGETS ${primary_targets} EXPORT kivocomTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The shared simulator library serves programs in other languages through its C interface; C++
+# programs use kivocom::simulator, so it is installed without a CMake target.
+if(TARGET kivocom_simulator_shared)
+  install(TARGETS kivocom_simulator_shared LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
+endif()
 install(TARGETS ${KIVOCOM_OTHER_LIBRARY} EXPORT kivocomOtherTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
@@ -57,3 +63,9 @@ foreach(pc kivocom kivocom-simulator)
 endforeach()
 
 install(FILES README.md LICENSE CHANGELOG.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+# The Python package, where Debian's Python looks for packages under /usr (set another folder for
+# another prefix or Python); it finds the libraries under the same prefix.
+set(KIVOCOM_PYTHON_INSTALL_DIR lib/python3/dist-packages CACHE STRING
+  "Folder under the prefix for the kivocom Python package")
+install(DIRECTORY python/kivocom DESTINATION ${KIVOCOM_PYTHON_INSTALL_DIR} PATTERN __pycache__ EXCLUDE)

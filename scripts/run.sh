@@ -10,6 +10,9 @@
 #   scripts/run.sh windows-test    build the x86_64 Windows build and run every test under Wine
 #   scripts/run.sh com-test        build, register the in-process component in a fresh Wine prefix and
 #                                  run its script suite (cscript) and its compiled client
+#   scripts/run.sh python-test     build the libraries and the tool, then run the Python package's tests
+#                                  (pytest) against them (KIVOCOM_BUILD_DIR, default build/, names the
+#                                  build folder; KIVOCOM_LIBRARY, when set, names another library)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,6 +20,7 @@ packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libcli11-de
 case "${1:-}" in
   fuzz) packages+=(clang libclang-rt-14-dev) ;;
   test|test-sanitize) packages+=(ser2net) ;;  # the network-port tests run a real ser2net
+  python-test) packages+=(python3-pytest python3-setuptools python3-pip) ;;
   windows-build) packages+=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools libwine-dev googletest) ;;
   windows-test|com-test) packages+=(g++-mingw-w64-x86-64 mingw-w64-tools libwine-dev googletest wine wine64 xvfb xauth) ;;
 esac
@@ -68,6 +72,16 @@ case "${1:-test}" in
     build build -DKIVOCOM_BUILD_BENCH=OFF
     build build-win64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64-w64-mingw32.cmake
     exec tests/com/com-test.sh build-win64 build ;;
+  python-test)
+    # Only what the package reaches: the library, the simulator library and the tool. Debian's
+    # Python runs pytest (python3-pytest is installed for it), whatever python3 comes first on PATH.
+    dir=${KIVOCOM_BUILD_DIR:-build}
+    cmake -S . -B "$dir" "${generator[@]}" -DKIVOCOM_WERROR=ON >/dev/null
+    cmake --build "$dir" --target kivocom_shared kivocom_simulator_shared kivocom_tool
+    KIVOCOM_LIBRARY=${KIVOCOM_LIBRARY:-$PWD/$dir/src/libkivocom.so.1} \
+      KIVOCOM_SIMULATOR_LIBRARY=${KIVOCOM_SIMULATOR_LIBRARY:-$PWD/$dir/src/libkivocom_simulator.so.1} \
+      KIVOCOM_TOOL=${KIVOCOM_TOOL:-$PWD/$dir/tools/kivocom} PYTHONPATH=$PWD/python PYTHONDONTWRITEBYTECODE=1 \
+      exec /usr/bin/python3 -m pytest -p no:cacheprovider python/tests ;;
   *)
-    echo "usage: scripts/run.sh demo|test|test-sanitize|fuzz [SECONDS]|build|windows-build|windows-test|com-test" >&2; exit 2 ;;
+    echo "usage: scripts/run.sh demo|test|test-sanitize|fuzz [SECONDS]|build|windows-build|windows-test|com-test|python-test" >&2; exit 2 ;;
 esac
