@@ -26,6 +26,7 @@ _log = logging.getLogger("kivocom")
 _device_numbers = itertools.count(256, -1)  # numbers devices named by path are mapped to
 _device_lock = threading.Lock()
 _ACK, _NAK = "\x06", "\x15"
+_ANSWER_END_MS = 50  # silence after an acknowledgement that ends waiting for its line end
 _COM_NAME = re.compile(r"(?i)^com(\d+)$")
 
 PortName = Union[int, str, os.PathLike]
@@ -146,17 +147,24 @@ class Connection:
                               "The instrument refused the value (NAK).")
 
     def _await_set_answer(self) -> str:
-        # The acknowledgement arrives after WritePort's last clearing; it is the first ACK or NAK.
-        deadline = time.monotonic() + self.port_object.TimeOut / 1000
+        # The acknowledgement arrives after WritePort's last clearing: the first ACK or NAK. Its
+        # line end is read too (until a short silence), so that no part of it is taken as the
+        # reply of the next exchange.
+        port = self.port_object
+        deadline = time.monotonic() + port.TimeOut / 1000
         heard = ""
-        while True:
-            for char in heard:
-                if char in (_ACK, _NAK):
-                    return char
+        while not any(char in (_ACK, _NAK) for char in heard):
             left = int((deadline - time.monotonic()) * 1000)
             if left <= 0:
                 return ""
-            heard += self.port_object.LineInput(left)
+            heard += port.LineInput(left)
+        answer = next(char for char in heard if char in (_ACK, _NAK))
+        while "\n" not in heard[heard.index(answer):]:
+            more = port.LineInput(_ANSWER_END_MS)
+            if not more:
+                break
+            heard += more
+        return answer
 
     def download(self, command: str, readings: int = 1, *, binary: bool = False, progress: Progress = None,
                  switch_port: Optional[str] = None) -> Union[str, bytes]:
