@@ -93,7 +93,11 @@ def image_combo(ctrl: Any) -> Iterator[ImageComboStruct]:
     combo = ImageComboStruct(None, ComboClear(lambda _: guard.status(ctrl.clear)), ComboAdd(add),
                              ComboTag(lambda _, i, t, n: guard.status(lambda: ctrl.set_tag(i, text(t, n)))),
                              ComboSelected(lambda _, i, s: guard.status(lambda: ctrl.set_selected(i, s != 0))))
-    yield combo
+    try:
+        yield combo
+    except BaseException:
+        guard.reraise()  # the callback's own exception is the cause of the library's error
+        raise
     guard.reraise()
 
 
@@ -111,7 +115,11 @@ def list_control(ctrl: Any) -> Iterator[ListControlStruct]:
                                 ListAddItem(lambda _, t, n: guard.status(lambda: ctrl.add_item(text(t, n)))),
                                 ListNewIndex(new_index),
                                 ListItemData(lambda _, i, v: guard.status(lambda: ctrl.item_data(i, v))))
-    yield control
+    try:
+        yield control
+    except BaseException:
+        guard.reraise()  # the callback's own exception is the cause of the library's error
+        raise
     guard.reraise()
 
 

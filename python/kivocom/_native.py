@@ -246,6 +246,18 @@ def text_out(call: Callable[[P(c_char_ptr), P(c_size_t)], int]) -> bytes:
     return take_bytes(pointer, length.value)
 
 
+_RANGES = {c_int16: (-0x8000, 0x7FFF), c_int32: (-0x80000000, 0x7FFFFFFF)}
+
+
+def in_range(value: int, ctype: type) -> int:
+    """`value` as an int that fits `ctype`; OverflowError otherwise (ctypes would cut it silently)."""
+    value = int(value)
+    low, high = _RANGES.get(ctype, (value, value))
+    if not low <= value <= high:
+        raise OverflowError(f"{value} does not fit the library's {8 * ctypes.sizeof(ctype)}-bit integer")
+    return value
+
+
 def check(status: int) -> None:
     """Raises the thread's last error when `status` is not 0."""
     if status != 0:

@@ -7,7 +7,7 @@ import ctypes
 import os
 from typing import Optional
 
-from ._native import c_char_ptr, c_int, c_int16, c_int32, c_size_t, check, lib, take_bytes, text_in, text_out
+from ._native import c_char_ptr, c_int, c_int16, c_int32, c_size_t, check, in_range, lib, take_bytes, text_in, text_out
 
 
 class KivoINIFile:
@@ -77,11 +77,11 @@ class KivoINIFile:
 
     def WriteInteger(self, key: str, value: int) -> None:
         """Stores a 16-bit integer under `key`."""
-        check(lib.kvc_ini_write_integer(self._handle, *text_in(key), int(value)))
+        check(lib.kvc_ini_write_integer(self._handle, *text_in(key), in_range(value, c_int16)))
 
     def WriteLong(self, key: str, value: int) -> None:
         """Stores a 32-bit integer under `key`."""
-        check(lib.kvc_ini_write_long(self._handle, *text_in(key), int(value)))
+        check(lib.kvc_ini_write_long(self._handle, *text_in(key), in_range(value, c_int32)))
 
     def WriteString(self, key: str, value: str) -> None:
         """Stores a text under `key`; a line break or NUL raises 5."""

@@ -56,7 +56,7 @@ def _property(name: str, kind: type, doc: str, settable: bool = True) -> propert
     setter = getattr(lib, f"kvc_port_set_{name}")
 
     def set_(self: "CCOMPort", value) -> None:
-        check(setter(self._handle, int(value)))
+        check(setter(self._handle, _native.in_range(value, ctype)))
 
     return property(get, set_, doc=doc)
 

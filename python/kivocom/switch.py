@@ -3,6 +3,7 @@
 from __future__ import annotations
 
 import ctypes
+import weakref
 from typing import TYPE_CHECKING, Optional
 
 from ._native import TextArg, c_int, c_int16, c_int32, check, lib, text_in, text_out
@@ -20,7 +21,7 @@ class CSmartSwitch:
         handle = ctypes.c_void_p()
         check(lib.kvc_switch_new(ctypes.byref(handle)))
         self._handle = handle
-        self._parent: Optional["CCOMPort"] = None
+        self._parent: Optional[weakref.ref] = None  # the switch never keeps its port alive
 
     def __del__(self) -> None:
         handle = getattr(self, "_handle", None)
@@ -56,12 +57,12 @@ class CSmartSwitch:
         """The port whose line carries the switch's commands, or None."""
         handle = ctypes.c_void_p()
         check(lib.kvc_switch_get_parent(self._handle, ctypes.byref(handle)))
-        return self._parent if handle.value else None
+        return self._parent() if handle.value and self._parent is not None else None
 
     @Parent.setter
     def Parent(self, port: Optional["CCOMPort"]) -> None:
         check(lib.kvc_switch_set_parent(self._handle, port._handle if port is not None else None))
-        self._parent = port
+        self._parent = weakref.ref(port) if port is not None else None
 
     def WriteToFile(self, INIFile: Optional["KivoINIFile"] = None, fname: TextArg = "",
                     secname: TextArg = "SmartSwitch") -> None:
