@@ -193,11 +193,37 @@ TEST_F(TermiosLineTest, WaitForInputWakesWhenBytesArriveAndTimesOutOnSilence) {
   EXPECT_TRUE(control->WaitForInput(std::numeric_limits<int64_t>::max())) << "bytes already wait";
 }
 
+// The receive machinery outlives each closing. Every opening gets exactly the bytes sent to it,
+// once, whether the client reads them at once or the pump's thread took them in while the client
+// slept; bytes that reached the device while it was closed are not among them.
+TEST_F(TermiosLineTest, EachReopeningGetsItsOwnBytesOnce) {
+  termios raw = Attributes();  // the test's own descriptor keeps the device open between the openings
+  cfmakeraw(&raw);
+  ASSERT_EQ(tcsetattr(probe, TCSANOW, &raw), 0);  // and echoes nothing
+  for (int i = 0; i < 40; ++i) {
+    SCOPED_TRACE(i);
+    pty.Write("stale " + std::to_string(i));
+    control->PortOpen(true);
+    const std::string ask = "ask " + std::to_string(i) + "\r";
+    control->Output(ask);
+    ASSERT_EQ(pty.Read(ask.size()), ask);
+    const std::string answer = "answer " + std::to_string(i) + "\r\n";
+    pty.Write(answer);
+    if (i % 4 == 3) std::this_thread::sleep_for(milliseconds(30));
+    EXPECT_EQ(Receive(*control, answer.size()), answer);
+    EXPECT_EQ(Receive(*control, 1, 10), "");
+    control->PortOpen(false);
+  }
+}
+
 // One second at 921,600 baud is 92,160 bytes, far more than the kernel's tty buffer holds. The
 // instrument side must get every byte out within that second (a pseudo-terminal makes a writer
-// wait rather than drop), and the client must then read all of them, in order.
+// wait rather than drop), and the client must then read all of them, in order. The line was
+// opened and closed before, so the pump serving it is one that served an earlier opening.
 TEST_F(TermiosLineTest, HoldsASecondOfTrafficAt921600WhileTheClientSleeps) {
   control->Settings("921600,N,8,1");
+  control->PortOpen(true);
+  control->PortOpen(false);
   control->PortOpen(true);
   constexpr std::size_t kSecond = 92160, kBursts = 10;
   std::string traffic(kSecond, '\0');

@@ -73,10 +73,8 @@ TermiosDevice::TermiosDevice(int32_t port, std::string path, const LineSettings&
       saved_(fd_.Get(), port_, path_, source) {
   // Exclusive mode keeps out programs that do not take the lock; not every device has it.
   ioctl(fd_.Get(), TIOCEXCL);
-  int lines = 0;
-  hasModemLines_ = ioctl(fd_.Get(), TIOCMGET, &lines) == 0;
   TryLowLatency(fd_.Get());
-  ApplySettings(settings, text, source);
+  ApplySettingsOver(saved_.Original(), settings, text, source);
   tcflush(fd_.Get(), TCIOFLUSH);
 }
 
@@ -88,6 +86,12 @@ void TermiosDevice::ApplySettings(const LineSettings& settings, const std::strin
     const int err = errno;
     throw SettingError(source, port_, path_, "the line settings " + text, SystemText(err));
   }
+  ApplySettingsOver(previous, settings, text, source);
+}
+
+// `previous` are the attributes in force, put back when the device does not take the new ones.
+void TermiosDevice::ApplySettingsOver(const termios& previous, const LineSettings& settings, const std::string& text,
+                                      const std::string& source) {
   termios asked = previous;
   MakeRawLine(asked);
   SetLineFraming(asked, settings, text, source);
@@ -97,14 +101,25 @@ void TermiosDevice::ApplySettings(const LineSettings& settings, const std::strin
   }
   termios taken{};
   tcgetattr(fd_.Get(), &taken);
-  if (const std::string missing = FramingDifference(asked, taken, hasModemLines_); !missing.empty()) {
+  std::string missing = FramingDifference(asked, taken, true);
+  if (!missing.empty() && !HasModemLines()) missing = FramingDifference(asked, taken, false);
+  if (!missing.empty()) {
     tcsetattr(fd_.Get(), TCSANOW, &previous);
     throw SettingError(source, port_, path_, "the line settings " + text, "it did not take " + missing);
   }
 }
 
+// Asked once, when first needed: most openings never need to know.
+bool TermiosDevice::HasModemLines() {
+  if (!hasModemLines_) {
+    int lines = 0;
+    hasModemLines_ = ioctl(fd_.Get(), TIOCMGET, &lines) == 0;
+  }
+  return *hasModemLines_;
+}
+
 void TermiosDevice::SetModemLine(int line, bool raised, const std::string& name, const std::string& source) {
-  if (!hasModemLines_)
+  if (!HasModemLines())
     throw SettingError(source, port_, path_, "a change of " + name,
                        "it has no modem lines (a pseudo-terminal or another virtual line)");
   if (ioctl(fd_.Get(), raised ? TIOCMBIS : TIOCMBIC, &line) != 0) {

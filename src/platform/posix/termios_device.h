@@ -7,6 +7,7 @@
 #include <termios.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "platform/posix/termios_file_descriptor.h"
@@ -44,16 +45,23 @@ class TermiosDevice {
     SavedAttributes& operator=(const SavedAttributes&) = delete;
     ~SavedAttributes();
 
+    // The attributes as they were.
+    const termios& Original() const { return original_; }
+
    private:
     int fd_;
     termios original_{};
   };
 
+  bool HasModemLines();
+  void ApplySettingsOver(const termios& previous, const LineSettings& settings, const std::string& text,
+                         const std::string& source);
+
   int32_t port_;
   std::string path_;
   FileDescriptor fd_;
   SavedAttributes saved_;
-  bool hasModemLines_ = false;
+  std::optional<bool> hasModemLines_;
 };
 
 }  // namespace kivocom

@@ -2,76 +2,166 @@
 // The pump between an open device and the control's buffers.
 #include "platform/posix/termios_line_pump.h"
 
-#include <fcntl.h>
 #include <poll.h>
+#include <sys/epoll.h>
+#include <sys/eventfd.h>
 #include <sys/ioctl.h>
+#include <sys/timerfd.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <climits>
-#include <cstdint>
 #include <cerrno>
+#include <climits>
 #include <system_error>
+#include <utility>
 
 namespace kivocom {
 namespace {
-constexpr std::size_t kReadChunk = 64 * 1024;
+
+constexpr std::size_t kReadChunk = 16 * 1024;
 constexpr auto kShortestDrainNap = std::chrono::milliseconds(1);
+constexpr uint64_t kStopKey = 0;
+constexpr uint64_t kArmKey = 1;  // attachments are numbered from 2
+// How long an attached device is left to the client before the thread watches it. A short
+// exchange opens, asks, reads and closes well within it, so the thread never wakes for it; at
+// 921,600 baud it is 460 bytes, far below what the kernel's tty buffer holds meanwhile.
+constexpr long kArmingDelayNs = 5'000'000;
+constexpr int kEventsAtOnce = 4;
+constexpr uint32_t kInput = EPOLLIN;
+constexpr uint32_t kOutput = EPOLLOUT;
+constexpr uint32_t kHangUp = EPOLLHUP | EPOLLERR;
+
+FileDescriptor NewEventSet() {
+  FileDescriptor set(epoll_create1(EPOLL_CLOEXEC));
+  if (!set.Valid()) throw std::system_error(errno, std::generic_category(), "epoll_create1");
+  return set;
+}
+
+FileDescriptor NewTimer() {
+  FileDescriptor timer(timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC | TFD_NONBLOCK));
+  if (!timer.Valid()) throw std::system_error(errno, std::generic_category(), "timerfd_create");
+  return timer;
+}
+
+FileDescriptor NewEventCounter() {
+  FileDescriptor counter(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+  if (!counter.Valid()) throw std::system_error(errno, std::generic_category(), "eventfd");
+  return counter;
+}
+
+// A counter that cannot take more already holds a signal, so a failed write loses nothing.
+void Signal(const FileDescriptor& counter) {
+  const uint64_t one = 1;
+  const ssize_t written = ::write(counter.Get(), &one, sizeof one);
+  (void)written;
+}
+
+void Reset(const FileDescriptor& counter) {
+  uint64_t value = 0;
+  const ssize_t taken = ::read(counter.Get(), &value, sizeof value);
+  (void)taken;
+}
+
 }  // namespace
 
-LinePump::LinePump(int fd) : fd_(fd) {
-  int pipeEnds[2];
-  if (pipe2(pipeEnds, O_CLOEXEC | O_NONBLOCK) != 0) throw std::system_error(errno, std::generic_category(), "pipe2");
-  wakeRead_ = FileDescriptor(pipeEnds[0]);
-  wakeWrite_ = FileDescriptor(pipeEnds[1]);
-  if (pipe2(pipeEnds, O_CLOEXEC | O_NONBLOCK) != 0) throw std::system_error(errno, std::generic_category(), "pipe2");
-  waiterRead_ = FileDescriptor(pipeEnds[0]);
-  waiterWrite_ = FileDescriptor(pipeEnds[1]);
-  thread_ = std::thread([this] { Run(); });
+LinePump::LinePump()
+    : events_(NewEventSet()), stop_(NewEventCounter()), arming_(NewTimer()), waiterWake_(NewEventCounter()) {
+  for (const auto& [counter, key] : {std::pair{stop_.Get(), kStopKey}, std::pair{arming_.Get(), kArmKey}}) {
+    epoll_event event{};
+    event.events = EPOLLIN;
+    event.data.u64 = key;
+    if (epoll_ctl(events_.Get(), EPOLL_CTL_ADD, counter, &event) != 0)
+      throw std::system_error(errno, std::generic_category(), "epoll_ctl");
+  }
 }
 
 LinePump::~LinePump() {
+  if (!thread_.joinable()) return;
   {
     std::lock_guard lock(mutex_);
     stopping_ = true;
   }
-  Wake();
+  Signal(stop_);
   thread_.join();
 }
 
-// Bytes that arrive together with a hang-up are kept; a hang-up with nothing left to read, a read
-// of end-of-file or a read error means the device is gone, and the thread ends.
+// The buffers keep their memory from one attachment to the next, so that a reopened line
+// allocates nothing. The device joins the thread's set only when the arming timer fires; a timer
+// still running for an earlier attachment fires within the delay of this one too, so it is left
+// as it is, and a burst of short exchanges sets it once per delay.
+void LinePump::Attach(int fd) {
+  std::lock_guard lock(mutex_);
+  if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
+  fd_ = fd;
+  ++attachment_;
+  input_.clear();
+  output_.clear();
+  receivedTotal_ = consumedTotal_ = receivedAtSend_ = 0;
+  deviceMayHoldOutput_ = false;
+  failure_.reset();
+  paused_ = waiterPolling_ = false;
+  if (armingDue_) return;
+  itimerspec arm{};
+  arm.it_value.tv_nsec = kArmingDelayNs;
+  if (timerfd_settime(arming_.Get(), 0, &arm, nullptr) == 0)
+    armingDue_ = true;
+  else
+    ArmLocked();
+}
+
+void LinePump::Detach() {
+  std::lock_guard lock(mutex_);
+  if (registered_) epoll_ctl(events_.Get(), EPOLL_CTL_DEL, fd_, nullptr);
+  registered_ = false;
+  fd_ = -1;
+  input_.clear();
+  output_.clear();
+  outputSent_.notify_all();
+}
+
 void LinePump::Run() {
-  while (true) {
-    pollfd fds[2] = {{fd_, Interest(), 0}, {wakeRead_.Get(), POLLIN, 0}};
-    if (poll(fds, 2, -1) < 0) {
-      if (errno == EINTR) continue;
-      Fail(errno);
+  epoll_event events[kEventsAtOnce];
+  for (;;) {
+    const int count = epoll_wait(events_.Get(), events, kEventsAtOnce, -1);
+    if (count < 0 && errno == EINTR) continue;
+    if (count < 0) {
+      std::lock_guard lock(mutex_);
+      if (fd_ >= 0) FailLocked(errno);
       return;
     }
-    if (fds[1].revents != 0) DrainWakePipe();
-    if (Stopping()) return;
-    const short events = fds[0].revents;
-    const bool received = (events & POLLIN) && ReadAvailable();
-    if (events & POLLOUT) WriteQueued();
-    if (!received && (events & (POLLHUP | POLLERR | POLLNVAL))) Fail(0);
-    if (Failure()) return;
+    for (int i = 0; i < count; ++i) {
+      const uint64_t key = events[i].data.u64;
+      if (key != kStopKey && key != kArmKey) {
+        Serve(key, events[i].events);
+        continue;
+      }
+      std::lock_guard lock(mutex_);
+      if (stopping_) return;
+      Reset(key == kStopKey ? stop_ : arming_);
+      if (key != kArmKey) continue;
+      armingDue_ = false;
+      ArmLocked();
+    }
   }
 }
 
-short LinePump::Interest() {
+// Events of a device detached since are dropped: its descriptor may be closed, or another's.
+// Bytes that arrive together with a hang-up are kept; a hang-up with nothing left to read, a read
+// of end-of-file or a read error means the device is gone.
+void LinePump::Serve(uint64_t attachment, uint32_t events) {
   std::lock_guard lock(mutex_);
-  return static_cast<short>((paused_ ? 0 : POLLIN) | (output_.empty() ? 0 : POLLOUT));
+  if (attachment != attachment_ || fd_ < 0 || failure_) return;
+  const bool received = (events & (kInput | kHangUp)) && !paused_ && ReadAvailableLocked();
+  if (events & kOutput) WriteQueuedLocked();
+  if (!received && (events & kHangUp) && !failure_) FailLocked(0);
+  WatchLocked();
 }
 
-// Reads under the lock, so that discarding received bytes cannot miss a read in flight.
-bool LinePump::ReadAvailable() {
-  std::lock_guard lock(mutex_);
-  return ReadAvailableLocked();
-}
-
+// Reads in chunks into the buffer, which keeps its memory, until the device has no more: a read
+// that fills less than its chunk took all there was, and what comes later is reported anew.
 bool LinePump::ReadAvailableLocked() {
+  char chunk[kReadChunk];
   bool received = false;
   while (!failure_) {
     const std::size_t room = kInputCapacity - input_.size();
@@ -79,90 +169,90 @@ bool LinePump::ReadAvailableLocked() {
       paused_ = true;
       break;
     }
-    const std::size_t held = input_.size();
-    input_.resize(held + std::min(room, kReadChunk));
-    const ssize_t count = ::read(fd_, input_.data() + held, input_.size() - held);
-    const int err = errno;
-    input_.resize(held + static_cast<std::size_t>(std::max<ssize_t>(count, 0)));
+    const std::size_t asked = std::min(room, sizeof chunk);
+    const ssize_t count = ::read(fd_, chunk, asked);
     if (count > 0) {
-      received = true;
+      input_.append(chunk, static_cast<std::size_t>(count));
       receivedTotal_ += static_cast<uint64_t>(count);
+      received = true;
+      if (static_cast<std::size_t>(count) < asked) break;
     } else if (count == 0) {
-      failure_ = 0;
-    } else if (err == EAGAIN) {
+      FailLocked(0);
+    } else if (errno == EAGAIN) {
       break;
-    } else if (err != EINTR) {
-      failure_ = err;
+    } else if (errno != EINTR) {
+      FailLocked(errno);
     }
   }
-  if (received || failure_) {
-    changed_.notify_all();
-    SignalWaiter();
-  }
+  if (received) SignalWaiterLocked();
   return received;
 }
 
-void LinePump::WriteQueued() {
-  std::lock_guard lock(mutex_);
-  WriteQueuedLocked();
-}
-
 void LinePump::WriteQueuedLocked() {
-  while (!output_.empty() && !failure_) {
-    const ssize_t count = ::write(fd_, output_.data(), output_.size());
+  std::size_t written = 0;
+  while (written < output_.size() && !failure_) {
+    const ssize_t count = ::write(fd_, output_.data() + written, output_.size() - written);
     if (count > 0) {
-      output_.erase(0, static_cast<std::size_t>(count));
+      written += static_cast<std::size_t>(count);
+      deviceMayHoldOutput_ = true;
     } else if (count < 0 && errno == EAGAIN) {
       break;
     } else if (count == 0 || errno != EINTR) {
-      failure_ = count == 0 ? EIO : errno;
+      FailLocked(count == 0 ? EIO : errno);
     }
   }
-  if (output_.empty() || failure_) changed_.notify_all();
+  output_.erase(0, written);
+  if (output_.empty()) outputSent_.notify_all();
 }
 
-void LinePump::Fail(int err) {
-  std::lock_guard lock(mutex_);
+void LinePump::FailLocked(int err) {
   if (!failure_) failure_ = err;
-  changed_.notify_all();
-  SignalWaiter();
+  outputSent_.notify_all();
+  SignalWaiterLocked();
 }
 
-// Called under the lock: wakes a client polling the device in WaitForInput.
-void LinePump::SignalWaiter() {
-  if (!waiterPolling_) return;
-  const char signal = 1;
-  const ssize_t written = ::write(waiterWrite_.Get(), &signal, 1);
-  (void)written;
+// The thread starts watching the attached device, unless it is watched already or has failed.
+void LinePump::ArmLocked() {
+  if (fd_ < 0 || registered_ || failure_) return;
+  epoll_event device{};
+  device.events = watched_ = WantedLocked();
+  device.data.u64 = attachment_;
+  registered_ = epoll_ctl(events_.Get(), EPOLL_CTL_ADD, fd_, &device) == 0;
 }
 
-void LinePump::DrainWaiterPipe() {
-  char sink[64];
-  while (::read(waiterRead_.Get(), sink, sizeof sink) > 0) {
+uint32_t LinePump::WantedLocked() const {
+  return (paused_ || waiterPolling_ ? 0 : kInput) | (output_.empty() ? 0 : kOutput);
+}
+
+// Keeps the thread's interest in the device in step with the state: input while the buffer has
+// room and no client polls the device itself, output while bytes wait here. A failed device
+// leaves the set, since a hang-up is reported whatever the interest.
+void LinePump::WatchLocked() {
+  if (!registered_) return;
+  if (failure_) {
+    epoll_ctl(events_.Get(), EPOLL_CTL_DEL, fd_, nullptr);
+    registered_ = false;
+    return;
   }
+  const uint32_t wanted = WantedLocked();
+  if (wanted == watched_) return;
+  epoll_event device{};
+  device.events = wanted;
+  device.data.u64 = attachment_;
+  if (epoll_ctl(events_.Get(), EPOLL_CTL_MOD, fd_, &device) == 0) watched_ = wanted;
 }
 
-bool LinePump::Stopping() {
-  std::lock_guard lock(mutex_);
-  return stopping_;
+void LinePump::SignalWaiterLocked() {
+  if (waiterPolling_) Signal(waiterWake_);
 }
 
-// A full wake pipe already holds a wake-up, so a failed write loses nothing.
-void LinePump::Wake() {
-  const char signal = 1;
-  const ssize_t written = ::write(wakeWrite_.Get(), &signal, 1);
-  (void)written;
-}
-
-void LinePump::DrainWakePipe() {
-  char sink[64];
-  while (::read(wakeRead_.Get(), sink, sizeof sink) > 0) {
-  }
-}
-
-std::size_t LinePump::DeviceQueued() const {
+// The device's queue fills only through this pump's writes, so once it read empty it is not
+// asked again until the next write.
+std::size_t LinePump::DeviceQueuedLocked() {
+  if (!deviceMayHoldOutput_ || fd_ < 0) return 0;
   int queued = 0;
-  if (ioctl(fd_, TIOCOUTQ, &queued) != 0 || queued < 0) return 0;
+  if (ioctl(fd_, TIOCOUTQ, &queued) != 0 || queued < 0) queued = 0;
+  if (queued == 0) deviceMayHoldOutput_ = false;
   return static_cast<std::size_t>(queued);
 }
 
@@ -170,17 +260,17 @@ std::size_t LinePump::DeviceQueued() const {
 // that the mark separates older bytes from the answer exactly.
 void LinePump::Send(std::string_view data) {
   std::lock_guard lock(mutex_);
-  if (failure_ || data.empty()) return;
+  if (fd_ < 0 || failure_ || data.empty()) return;
   if (!paused_) ReadAvailableLocked();
   receivedAtSend_ = receivedTotal_;
   output_.append(data);
   WriteQueuedLocked();
-  if (!output_.empty()) Wake();
+  WatchLocked();
 }
 
 std::size_t LinePump::PendingOutput() {
   std::lock_guard lock(mutex_);
-  return output_.size() + DeviceQueued();
+  return output_.size() + DeviceQueuedLocked();
 }
 
 // Discards what PendingOutput counts and nothing more. The device is flushed only while it
@@ -189,32 +279,41 @@ std::size_t LinePump::PendingOutput() {
 void LinePump::DiscardOutput() {
   std::lock_guard lock(mutex_);
   output_.clear();
-  if (DeviceQueued() > 0) tcflush(fd_, TCOFLUSH);
-  changed_.notify_all();
+  if (DeviceQueuedLocked() > 0) {
+    tcflush(fd_, TCOFLUSH);
+    deviceMayHoldOutput_ = false;
+  }
+  WatchLocked();
+  outputSent_.notify_all();
 }
 
+// Before the thread watches the device, what waits in it is read in here when nothing is held,
+// so that a count of none is as current as the thread would keep it.
 std::size_t LinePump::PendingInput() {
   std::lock_guard lock(mutex_);
+  if (input_.empty() && fd_ >= 0 && !registered_ && !failure_) ReadAvailableLocked();
   return input_.size();
 }
 
-void LinePump::Consumed(std::size_t count) { consumedTotal_ += count; }
-
+// The buffer is copied out rather than handed over, so that it keeps its memory; a reply is short
+// enough to need none of its own.
 std::string LinePump::TakeInput() {
   std::lock_guard lock(mutex_);
-  std::string taken;
-  taken.swap(input_);
-  Consumed(taken.size());
-  if (std::exchange(paused_, false)) Wake();
+  std::string taken(input_);
+  consumedTotal_ += input_.size();
+  input_.clear();
+  paused_ = false;
+  WatchLocked();
   return taken;
 }
 
 void LinePump::DiscardInput() {
   std::lock_guard lock(mutex_);
-  tcflush(fd_, TCIFLUSH);
-  Consumed(input_.size());
+  if (fd_ >= 0) tcflush(fd_, TCIFLUSH);
+  consumedTotal_ += input_.size();
   input_.clear();
-  if (std::exchange(paused_, false)) Wake();
+  paused_ = false;
+  WatchLocked();
 }
 
 // The device's own queue is left alone: whatever it holds came after the last Send, which read
@@ -224,58 +323,55 @@ void LinePump::DiscardInputBeforeLastSend() {
   const uint64_t older = receivedAtSend_ > consumedTotal_ ? receivedAtSend_ - consumedTotal_ : 0;
   const std::size_t count = static_cast<std::size_t>(std::min<uint64_t>(older, input_.size()));
   input_.erase(0, count);
-  Consumed(count);
-  if (count > 0 && std::exchange(paused_, false)) Wake();
+  consumedTotal_ += count;
+  if (count > 0) paused_ = false;
+  WatchLocked();
 }
 
+// The client polls the device itself and reads what it finds; the thread, if it watches the device
+// yet, meanwhile watches only for output and hang-ups, and signals the counter if it read first
+// all the same.
 bool LinePump::WaitForInput(Deadline deadline) {
   for (;;) {
+    int fd = -1;
     {
       std::lock_guard lock(mutex_);
-      if (!input_.empty() || failure_) return !input_.empty();
+      if (!input_.empty() || failure_ || fd_ < 0) return !input_.empty();
       waiterPolling_ = true;
+      WatchLocked();
+      fd = fd_;
     }
     const auto now = std::chrono::steady_clock::now();
     const int64_t left = now >= deadline ? 0 : std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
-    pollfd fds[2] = {{fd_, POLLIN, 0}, {waiterRead_.Get(), POLLIN, 0}};
+    pollfd fds[2] = {{fd, POLLIN, 0}, {waiterWake_.Get(), POLLIN, 0}};
     const int ready = poll(fds, 2, static_cast<int>(std::min<int64_t>(left, INT_MAX)));
-    {
-      std::lock_guard lock(mutex_);
-      waiterPolling_ = false;
+    std::lock_guard lock(mutex_);
+    waiterPolling_ = false;
+    if (ready > 0 && fds[1].revents != 0) Reset(waiterWake_);
+    const short deviceEvents = ready > 0 ? fds[0].revents : 0;
+    if (deviceEvents != 0 && fd_ >= 0 && !failure_) {
+      const bool received = !paused_ && ReadAvailableLocked();
+      if (!received && (deviceEvents & (POLLHUP | POLLERR | POLLNVAL)) && !failure_) FailLocked(0);
     }
-    DrainWaiterPipe();
-    if (ready > 0 && (fds[0].revents & POLLIN)) {
-      ReadAvailable();
-    } else if (ready > 0 && (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL))) {
-      return WaitForFailureOrInput(deadline);
-    } else if (ready == 0 && left == 0) {
-      std::lock_guard lock(mutex_);
-      return !input_.empty();
-    }
+    WatchLocked();
+    if (!input_.empty() || failure_) return !input_.empty();
+    if (ready == 0 && left == 0) return false;
   }
-}
-
-// After a hang-up seen by the client: the reader thread tells whether bytes came with it, or
-// records the failure.
-bool LinePump::WaitForFailureOrInput(Deadline deadline) {
-  std::unique_lock lock(mutex_);
-  changed_.wait_until(lock, deadline, [this] { return !input_.empty() || failure_; });
-  return !input_.empty();
 }
 
 // The bytes held here are waited for on the condition variable; the device's own queue has no
 // event to wait on, so the wait naps about as long as its bytes take on the wire, and looks again.
 bool LinePump::WaitForOutputSent(Deadline deadline, std::chrono::nanoseconds byteTime) {
-  {
-    std::unique_lock lock(mutex_);
-    if (!changed_.wait_until(lock, deadline, [this] { return output_.empty() || failure_; }) || failure_)
-      return false;
-  }
-  for (std::size_t queued = DeviceQueued(); queued > 0; queued = DeviceQueued()) {
+  std::unique_lock lock(mutex_);
+  if (!outputSent_.wait_until(lock, deadline, [this] { return output_.empty() || failure_; }) || failure_)
+    return false;
+  for (std::size_t queued = DeviceQueuedLocked(); queued > 0; queued = DeviceQueuedLocked()) {
     const auto now = std::chrono::steady_clock::now();
     if (now >= deadline) return false;
     const auto lineTime = std::max<std::chrono::nanoseconds>(kShortestDrainNap, byteTime * static_cast<int64_t>(queued));
+    lock.unlock();
     std::this_thread::sleep_for(std::min<std::chrono::nanoseconds>(deadline - now, lineTime));
+    lock.lock();
   }
   return true;
 }

@@ -2,10 +2,15 @@
 // The pump between an open device and the control's buffers. A thread of its own keeps reading
 // the device into a user-space receive buffer, so nothing is lost while the client's thread is
 // busy or asleep (the kernel's tty buffer alone holds a few kilobytes), and writes what the
-// device could not take at once as soon as it can. The thread sleeps in poll() until there is
-// work. A client waiting for input polls the device too, so that a reply wakes it straight from
-// the kernel; whichever thread reads first keeps the bytes, and the reader thread tells a
-// polling client through a pipe of its own.
+// device could not take at once as soon as it can. The thread and its event set live as long as
+// the control: each opening attaches the new device and each closing detaches it, so a reopened
+// line costs no thread start and no join. The thread sleeps in epoll_wait until there is work.
+// It watches a device only from a few milliseconds after its attachment on: a short exchange
+// (open, ask, read, close) is served by the client's thread alone, which reads what the device
+// holds when it counts or waits for input. While the client waits for input it polls the device
+// itself, so that a reply wakes it straight from the kernel, and the thread stops watching for
+// input meanwhile, so that one reply wakes one thread; should the thread still read first, it
+// tells the waiting client through an event counter of its own.
 #pragma once
 
 #include <chrono>
@@ -29,13 +34,19 @@ class LinePump {
   // Received bytes held at most: one second at 921,600 baud is 92,160 bytes; this holds eleven.
   static constexpr std::size_t kInputCapacity = std::size_t{1} << 20;
 
-  // Starts pumping `fd`, a non-blocking descriptor that outlives this pump. Raises
-  // std::system_error when the thread cannot be started.
-  explicit LinePump(int fd);
+  // A pump with no device; raises std::system_error when the system has no event set to give.
+  LinePump();
   LinePump(const LinePump&) = delete;
   LinePump& operator=(const LinePump&) = delete;
-  // Stops the thread and waits for it.
+  // Stops the thread, if it was started, and waits for it.
   ~LinePump();
+
+  // Starts pumping `fd`, a non-blocking descriptor just opened and flushed, that stays open until
+  // Detach; the buffers start empty. The thread is started on the first attachment. Raises
+  // std::system_error when the thread cannot be started.
+  void Attach(int fd);
+  // Stops pumping the attached device and empties the buffers; the caller closes it afterwards.
+  void Detach();
 
   // Hands `data` to the device: what it takes now is written, the rest follows in order. Bytes
   // received up to this moment are marked as older than `data`.
@@ -62,24 +73,23 @@ class LinePump {
 
  private:
   void Run();
-  short Interest();
-  bool ReadAvailable();
+  void Serve(uint64_t attachment, uint32_t events);
   bool ReadAvailableLocked();
-  void Consumed(std::size_t count);
-  void WriteQueued();
   void WriteQueuedLocked();
-  void Fail(int err);
-  bool Stopping();
-  void Wake();
-  void DrainWakePipe();
-  void SignalWaiter();
-  void DrainWaiterPipe();
-  bool WaitForFailureOrInput(Deadline deadline);
-  std::size_t DeviceQueued() const;
+  void FailLocked(int err);
+  void ArmLocked();
+  uint32_t WantedLocked() const;
+  void WatchLocked();
+  void SignalWaiterLocked();
+  std::size_t DeviceQueuedLocked();
 
-  const int fd_;
   std::mutex mutex_;
-  std::condition_variable changed_;  // input arrived, output went out, or the device failed
+  std::condition_variable outputSent_;  // the bytes held here went out, or the device failed
+  int fd_ = -1;                         // the attached device; -1 while none is
+  uint64_t attachment_ = 1;             // counts attachments, so that a late event of a closed device is told apart
+  uint32_t watched_ = 0;                // the events the thread's set holds for the device
+  bool registered_ = false;             // the device is in the thread's set (the thread watches it)
+  bool armingDue_ = false;              // the arming timer runs
   std::string input_;
   // Bytes ever received, bytes ever taken or discarded, and the received count at the last Send:
   // together they tell which waiting bytes are older than the last command.
@@ -87,14 +97,15 @@ class LinePump {
   uint64_t consumedTotal_ = 0;
   uint64_t receivedAtSend_ = 0;
   std::string output_;
+  bool deviceMayHoldOutput_ = false;  // written since the device's queue last read empty
   std::optional<int> failure_;
-  bool paused_ = false;  // the receive buffer is full; reading resumes once the client takes some
+  bool paused_ = false;          // the receive buffer is full; reading resumes once the client takes some
+  bool waiterPolling_ = false;   // a client is in WaitForInput's poll of the device
   bool stopping_ = false;
-  FileDescriptor wakeRead_;
-  FileDescriptor wakeWrite_;
-  bool waiterPolling_ = false;  // a client is in WaitForInput's poll of the device
-  FileDescriptor waiterRead_;
-  FileDescriptor waiterWrite_;
+  FileDescriptor events_;        // the thread's epoll set: the device, the stop counter, the arming timer
+  FileDescriptor stop_;          // an eventfd that ends the thread
+  FileDescriptor arming_;        // a timerfd that makes the thread watch the attached device
+  FileDescriptor waiterWake_;    // an eventfd that wakes a client polling the device
   std::thread thread_;
 };
 

@@ -43,22 +43,18 @@ void RequireZero(int32_t count, const char* member) {
 
 }  // namespace
 
-TermiosSerialControl::OpenLine::OpenLine(int32_t port, const std::string& path, const LineSettings& settings,
-                                         const std::string& text, const std::string& source)
-    : device(port, path, settings, text, source), pump(device.Fd()) {}
-
 TermiosSerialControl::TermiosSerialControl() = default;
 
 TermiosSerialControl::~TermiosSerialControl() { Close(); }
 
 bool TermiosSerialControl::PortOpen() {
   NoticeLoss();
-  return line_ != nullptr;
+  return device_.has_value();
 }
 
 void TermiosSerialControl::PortOpen(bool open) {
   NoticeLoss();
-  if (open && line_)
+  if (open && device_)
     throw Error(kErrPortAlreadyOpen, Source("PortOpen"), PortText() + " is already open.");
   lossDescription_.clear();
   leftover_.clear();
@@ -72,7 +68,7 @@ int32_t TermiosSerialControl::CommPort() { return commPort_; }
 
 void TermiosSerialControl::CommPort(int32_t port) {
   NoticeLoss();
-  if (line_)
+  if (device_)
     throw Error(kErrPortAlreadyOpen, Source("CommPort"),
                 "The port number cannot change while " + PortText() + " is open; close it first.");
   if (port < 1)
@@ -88,60 +84,60 @@ void TermiosSerialControl::Settings(const std::string& settings) {
   const LineSettings parsed = ParseLineSettings(settings, source);
   CheckSystemCanUse(parsed, settings, source);
   NoticeLoss();
-  if (line_) line_->device.ApplySettings(parsed, settings, source);
+  if (device_) device_->ApplySettings(parsed, settings, source);
   settings_ = parsed;
   settingsText_ = settings;
 }
 
 void TermiosSerialControl::Output(const std::string& data) {
-  Line("Output").pump.Send(data);
+  Pump("Output").Send(data);
   RaiseIfLost("Output");
 }
 
-int32_t TermiosSerialControl::OutBufferCount() { return AsCount(Line("OutBufferCount").pump.PendingOutput()); }
+int32_t TermiosSerialControl::OutBufferCount() { return AsCount(Pump("OutBufferCount").PendingOutput()); }
 
 void TermiosSerialControl::OutBufferCount(int32_t count) {
-  OpenLine& line = Line("OutBufferCount");
+  LinePump& pump = Pump("OutBufferCount");
   RequireZero(count, "OutBufferCount");
-  line.pump.DiscardOutput();
+  pump.DiscardOutput();
 }
 
 int32_t TermiosSerialControl::InBufferCount() {
   NoticeLoss();
   if (!leftover_.empty()) return AsCount(leftover_.size());
-  return AsCount(Line("InBufferCount").pump.PendingInput());
+  return AsCount(Pump("InBufferCount").PendingInput());
 }
 
 void TermiosSerialControl::InBufferCount(int32_t count) {
   NoticeLoss();
   leftover_.clear();
-  OpenLine& line = Line("InBufferCount");
+  LinePump& pump = Pump("InBufferCount");
   RequireZero(count, "InBufferCount");
-  line.pump.DiscardInput();
+  pump.DiscardInput();
 }
 
 std::string TermiosSerialControl::Input() {
   NoticeLoss();
   if (!leftover_.empty()) return std::exchange(leftover_, {});
-  return Line("Input").pump.TakeInput();
+  return Pump("Input").TakeInput();
 }
 
 void TermiosSerialControl::DiscardInputBeforeLastOutput() {
-  Line("DiscardInputBeforeLastOutput").pump.DiscardInputBeforeLastSend();
+  Pump("DiscardInputBeforeLastOutput").DiscardInputBeforeLastSend();
 }
 
 void TermiosSerialControl::DTREnable(bool enable) {
-  Line("DTREnable").device.SetModemLine(TIOCM_DTR, enable, "DTR", Source("DTREnable"));
+  Device("DTREnable").SetModemLine(TIOCM_DTR, enable, "DTR", Source("DTREnable"));
 }
 
 void TermiosSerialControl::RTSEnable(bool enable) {
-  Line("RTSEnable").device.SetModemLine(TIOCM_RTS, enable, "RTS", Source("RTSEnable"));
+  Device("RTSEnable").SetModemLine(TIOCM_RTS, enable, "RTS", Source("RTSEnable"));
 }
 
 bool TermiosSerialControl::WaitForInput(int64_t timeoutMs) {
   NoticeLoss();
   if (!leftover_.empty()) return true;
-  const bool waiting = Line("WaitForInput").pump.WaitForInput(DeadlineAfter(timeoutMs));
+  const bool waiting = Pump("WaitForInput").WaitForInput(DeadlineAfter(timeoutMs));
   NoticeLoss();
   if (!leftover_.empty()) return true;
   RaiseIfLost("WaitForInput");
@@ -149,7 +145,7 @@ bool TermiosSerialControl::WaitForInput(int64_t timeoutMs) {
 }
 
 bool TermiosSerialControl::WaitForDrain(int64_t timeoutMs) {
-  const bool drained = Line("WaitForDrain").pump.WaitForOutputSent(DeadlineAfter(timeoutMs), ByteTime());
+  const bool drained = Pump("WaitForDrain").WaitForOutputSent(DeadlineAfter(timeoutMs), ByteTime());
   RaiseIfLost("WaitForDrain");
   return drained;
 }
@@ -158,8 +154,11 @@ void TermiosSerialControl::Open() {
   const std::string source = Source("PortOpen");
   const std::string path = PortDevicePath(commPort_);
   try {
-    line_ = std::make_unique<OpenLine>(commPort_, path, settings_, settingsText_, source);
+    if (!pump_) pump_ = std::make_unique<LinePump>();
+    device_.emplace(commPort_, path, settings_, settingsText_, source);
+    pump_->Attach(device_->Fd());
   } catch (const std::system_error& error) {
+    device_.reset();
     throw Error(kErrDeviceNotOpen, source,
                 PortAndDevice(commPort_, path) + " cannot be served: " + error.code().message() + ".");
   }
@@ -168,32 +167,43 @@ void TermiosSerialControl::Open() {
 // Bytes still on their way get a bounded chance to reach the wire before the device's
 // attributes are put back, so that they do not go out at another speed.
 void TermiosSerialControl::Close() {
-  if (!line_) return;
-  const auto pending = static_cast<int64_t>(line_->pump.PendingOutput());
+  if (!device_) return;
+  const auto pending = static_cast<int64_t>(pump_->PendingOutput());
   if (pending > 0) {
     const auto limit = std::chrono::steady_clock::now() + 2 * pending * ByteTime() + kCloseDrainMargin;
-    line_->pump.WaitForOutputSent(limit, ByteTime());
+    pump_->WaitForOutputSent(limit, ByteTime());
   }
-  line_.reset();
+  pump_->Detach();
+  device_.reset();
 }
 
 // A vanished device is let go at once; its description stays to be raised. The bytes it sent
 // before it went stay readable: they are the end of a reply or of a download.
 void TermiosSerialControl::NoticeLoss() {
-  if (!line_) return;
-  const std::optional<int> failure = line_->pump.Failure();
+  if (!device_) return;
+  const std::optional<int> failure = pump_->Failure();
   if (!failure) return;
-  lossDescription_ = DeviceError("", line_->device.Port(), line_->device.Path(), *failure).Description();
-  leftover_ += line_->pump.TakeInput();
-  line_.reset();
+  lossDescription_ = DeviceError("", device_->Port(), device_->Path(), *failure).Description();
+  leftover_ += pump_->TakeInput();
+  pump_->Detach();
+  device_.reset();
 }
 
-TermiosSerialControl::OpenLine& TermiosSerialControl::Line(const char* member) {
+void TermiosSerialControl::RequireOpen(const char* member) {
   RaiseIfLost(member);
-  if (!line_)
+  if (!device_)
     throw Error(kErrPortNotOpen, Source(member),
                 "Operation valid only when the port is open; " + PortText() + " is closed.");
-  return *line_;
+}
+
+LinePump& TermiosSerialControl::Pump(const char* member) {
+  RequireOpen(member);
+  return *pump_;
+}
+
+TermiosDevice& TermiosSerialControl::Device(const char* member) {
+  RequireOpen(member);
+  return *device_;
 }
 
 void TermiosSerialControl::RaiseIfLost(const char* member) {

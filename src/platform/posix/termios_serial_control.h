@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "kivocom/serial_control.h"
@@ -15,7 +16,8 @@
 namespace kivocom {
 
 // A serial line on a terminal device (a serial port, a USB adapter or a pseudo-terminal). While
-// open it holds the device exclusively and a thread keeps draining it into the receive buffer.
+// open it holds the device exclusively and a thread keeps draining it into the receive buffer;
+// the thread is started at the first opening and serves every later one.
 // A device that vanishes makes the line read as closed; the bytes it sent before it went can still
 // be taken with InBufferCount and Input, and then members that need the line raise 8020 until
 // the port is opened or closed again.
@@ -45,18 +47,12 @@ class TermiosSerialControl : public SerialControl {
   bool WaitForDrain(int64_t timeoutMs) override;
 
  private:
-  // An open device and the pump that serves it; the pump stops before the device is restored.
-  struct OpenLine {
-    OpenLine(int32_t port, const std::string& path, const LineSettings& settings, const std::string& text,
-             const std::string& source);
-    TermiosDevice device;
-    LinePump pump;
-  };
-
   void Open();
   void Close();
   void NoticeLoss();
-  OpenLine& Line(const char* member);
+  LinePump& Pump(const char* member);
+  TermiosDevice& Device(const char* member);
+  void RequireOpen(const char* member);
   void RaiseIfLost(const char* member);
   std::string PortText() const;
   std::chrono::nanoseconds ByteTime() const;
@@ -64,7 +60,8 @@ class TermiosSerialControl : public SerialControl {
   int32_t commPort_ = 1;
   std::string settingsText_ = "9600,N,8,1";
   LineSettings settings_;
-  std::unique_ptr<OpenLine> line_;
+  std::optional<TermiosDevice> device_;  // the open device; empty while the line is closed
+  std::unique_ptr<LinePump> pump_;       // made at the first opening and kept across reopenings
   std::string lossDescription_;  // why the device vanished; raised until the port is opened or closed
   std::string leftover_;         // bytes the vanished device sent that were not yet taken
 };
