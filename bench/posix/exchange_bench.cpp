@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
 // Latency and processor time of one command and reply exchange on a pseudo-terminal, against an
 // instrument in a process of its own that answers at once. Every client opens, sets up, exchanges
-// and closes the line each time, as every ReadPort does: the raw termios loop (the floor),
-// libserialport's blocking API (the peer, when the system has it) and ReadPort with AutoClose on
-// and off; a raw loop that keeps the line open is shown for scale. The clients take turns run by
+// and closes the line each time, as every ReadPort does: the raw termios loop (the floor), the
+// same loop with the buffer clearings, the lone CR and the drain waits every exchange of the design
+// makes, libserialport's blocking API (the peer, when the system has it) and ReadPort with
+// AutoClose on and off; a raw loop that keeps the line open is shown for scale. The clients take turns run by
 // run; each figure is the median over the runs, and the ratios are taken run by run against the
 // floor and the peer of the same run, then their median. Also the processor time of a silent
 // three-second ReadPort time-out, and a 921,600-baud download that arrives while the client
@@ -11,7 +12,7 @@
 //
 // Run by hand: build/bench/exchange_bench [exchanges] [runs] [--pin] [--only CLIENT]
 // (default 2000 exchanges, 7 runs). --pin runs the instrument on processor 0 and the client on
-// processor 1. --only floor|peer|readport|readport-open makes just that client's exchanges and
+// processor 1. --only floor|design-steps|peer|readport|readport-open makes just that client's exchanges and
 // prints nothing, for a profiler or strace -c; it waits a second first, so that a tracer attached
 // to the client's process id (and so not to the instrument's) is in place.
 #include <stdlib.h>
@@ -158,6 +159,8 @@ int main(int argc, char** argv) {
 
   std::vector<Client> clients;
   clients.push_back({"floor", "raw termios, reopen each (floor)", [&] { return RawReopenExchange(device); }, nullptr, {}});
+  clients.push_back({"design-steps", "raw termios + the design's steps", [&] { return RawDesignStepsExchange(device); },
+                     nullptr, {}});
   if (peer) clients.push_back({"peer", peer->Name() + ", reopen each", [&] { return peer->ReopenExchange(); }, nullptr, {}});
   clients.push_back({"readport", "ReadPort, AutoClose True", [&] {
                        port.AutoClose(true);
@@ -206,7 +209,7 @@ int main(int argc, char** argv) {
               options.runs, options.exchanges,
               pinned ? "instrument pinned to CPU 0, client to CPU 1" : "not pinned", load[0], load[1], load[2],
               peer ? peer->Name().c_str() : "no peer (built without libserialport)");
-  const Client* peerClient = peer ? &clients[1] : nullptr;
+  const Client* peerClient = peer ? &clients[2] : nullptr;
   PrintTable(clients, peerClient);
   std::printf("\n");
   for (std::size_t i = 1; i < clients.size(); ++i) PrintPerRunRatios(clients[i], clients.front());

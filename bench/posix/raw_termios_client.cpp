@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -25,10 +26,18 @@ int OpenRawLine(const std::string& path) {
   return fd;
 }
 
-bool RawExchange(int fd) {
-  static const std::string command = "\rPV\r";
+namespace {
+
+bool SendAndDrain(int fd, const std::string& text) {
+  if (write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size())) return false;
+  int queued = 0;
+  while (ioctl(fd, TIOCOUTQ, &queued) == 0 && queued > 0) {
+  }
+  return true;
+}
+
+bool ReadReply(int fd) {
   static const std::string expected = std::string(AnsweringInstrument::kReply) + "\r\n";
-  if (write(fd, command.data(), command.size()) != static_cast<ssize_t>(command.size())) return false;
   char reply[64];
   std::size_t held = 0;
   while (held == 0 || reply[held - 1] != '\n') {
@@ -40,6 +49,25 @@ bool RawExchange(int fd) {
     if (held == sizeof reply) return false;
   }
   return std::string(reply, held) == expected;
+}
+
+}  // namespace
+
+bool RawExchange(int fd) {
+  static const std::string command = "\rPV\r";
+  if (write(fd, command.data(), command.size()) != static_cast<ssize_t>(command.size())) return false;
+  return ReadReply(fd);
+}
+
+bool RawDesignStepsExchange(const std::string& path) {
+  const int fd = OpenRawLine(path);
+  if (fd < 0) return false;
+  tcflush(fd, TCIOFLUSH);
+  bool ok = SendAndDrain(fd, "\r");
+  tcflush(fd, TCIOFLUSH);
+  ok = ok && SendAndDrain(fd, "PV\r") && ReadReply(fd);
+  close(fd);
+  return ok;
 }
 
 bool RawReopenExchange(const std::string& path) {

@@ -14,5 +14,8 @@ int OpenRawLine(const std::string& path);
 bool RawExchange(int fd);
 // One exchange the way every ReadPort runs it: open and set up the line, exchange, close.
 bool RawReopenExchange(const std::string& path);
+// The same with the steps every exchange of the design adds, and nothing else: both buffers
+// emptied, a lone CR sent and drained, both buffers emptied again, the command sent and drained.
+bool RawDesignStepsExchange(const std::string& path);
 
 }  // namespace kivocom::bench
