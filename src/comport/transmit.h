@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 #include "kivocom/serial_control.h"
 
@@ -14,6 +15,6 @@ namespace kivocom {
 // `bytes` need at `baudName` (10 bit times each) plus one second; past that it raises
 // kErrDrainTimeout with `source`.
 void WaitForTransmitDrain(SerialControl& control, const std::string& baudName, std::size_t bytes,
-                          const std::string& source);
+                          std::string_view source);
 
 }  // namespace kivocom

@@ -79,11 +79,14 @@ void TermiosSerialControl::CommPort(int32_t port) {
 
 std::string TermiosSerialControl::Settings() { return settingsText_; }
 
+// A closed line given the text already in force has nothing to check again: every opening applies
+// its settings this way, and the text was checked when it was first given.
 void TermiosSerialControl::Settings(const std::string& settings) {
-  const std::string source = Source("Settings");
+  NoticeLoss();
+  if (!device_ && settings == settingsText_) return;
+  static const std::string source = Source("Settings");
   const LineSettings parsed = ParseLineSettings(settings, source);
   CheckSystemCanUse(parsed, settings, source);
-  NoticeLoss();
   if (device_) device_->ApplySettings(parsed, settings, source);
   settings_ = parsed;
   settingsText_ = settings;
@@ -151,7 +154,7 @@ bool TermiosSerialControl::WaitForDrain(int64_t timeoutMs) {
 }
 
 void TermiosSerialControl::Open() {
-  const std::string source = Source("PortOpen");
+  static const std::string source = Source("PortOpen");
   const std::string path = PortDevicePath(commPort_);
   try {
     if (!pump_) pump_ = std::make_unique<LinePump>();
