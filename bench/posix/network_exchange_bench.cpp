@@ -61,6 +61,8 @@ int main(int argc, char** argv) {
       {"tcp:// via ser2net", server.TcpAddress()}};
   for (const bool autoClose : {false, true}) {
     for (const auto& [name, device] : lines) {
+      // ser2net lets go of the device on its own time after the previous row's client left.
+      server.WaitUntilDeviceReleased(std::chrono::seconds(2));
       MapPortToDevice(kBenchPort, device);
       port.AutoClose(autoClose);
       rows.push_back(Measure(name + (autoClose ? ", AutoClose True" : ", AutoClose False"), exchanges, readPort));

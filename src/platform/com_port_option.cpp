@@ -73,7 +73,10 @@ ComPortRequest ModemLineRequest(const std::string& line, bool on) {
 }
 
 ComPortRequest PurgeRequest(uint8_t buffer) {
-  return {comport::kPurgeData, Byte(buffer), buffer == comport::kPurgeReceive ? "a receive purge" : "a transmit purge"};
+  const char* what = buffer == comport::kPurgeReceive    ? "a receive purge"
+                     : buffer == comport::kPurgeTransmit ? "a transmit purge"
+                                                         : "a purge of both buffers";
+  return {comport::kPurgeData, Byte(buffer), what};
 }
 
 std::string ComPortBytes(const ComPortRequest& request) {

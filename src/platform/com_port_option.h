@@ -30,6 +30,7 @@ inline constexpr uint8_t kControlRtsOff = 12;
 
 inline constexpr uint8_t kPurgeReceive = 1;
 inline constexpr uint8_t kPurgeTransmit = 2;
+inline constexpr uint8_t kPurgeBoth = 3;
 }  // namespace comport
 
 // One COM-port request: the command and its value, and what it sets, in words.

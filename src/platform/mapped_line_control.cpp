@@ -14,8 +14,13 @@ MappedLineControl::MappedLineControl(std::shared_ptr<SerialControl> local)
 bool MappedLineControl::PortOpen() { return Line().PortOpen(); }
 
 // A network control lives from its opening until the port is closed or opened again, so that a
-// lost connection keeps being reported meanwhile.
+// lost connection keeps being reported meanwhile. A live connection the port closes is held for
+// the opening that usually follows at once (each opening closes the line first).
 void MappedLineControl::PortOpen(bool open) {
+  if (!open && network_ && network_->Suspend()) {
+    closed_.Hold(std::move(network_));
+    return;
+  }
   if (!open || Line().PortOpen()) {
     Line().PortOpen(open);
     network_.reset();
@@ -23,14 +28,25 @@ void MappedLineControl::PortOpen(bool open) {
   }
   network_.reset();
   const std::string device = MappedDevice();
-  if (!IsNetworkDevice(device)) {
-    if (local_->Settings() != settingsText_) local_->Settings(settingsText_);
-    local_->PortOpen(true);
+  if (IsNetworkDevice(device)) {
+    if (!OpenNetworkLine(device)) {
+      auto network = std::make_unique<NetworkSerialControl>(device, local_->CommPort(), settingsText_);
+      network->PortOpen(true);
+      network_ = std::move(network);
+    }
     return;
   }
-  auto network = std::make_unique<NetworkSerialControl>(device, local_->CommPort(), settingsText_);
-  network->PortOpen(true);
-  network_ = std::move(network);
+  closed_.Take(device, local_->CommPort());
+  if (local_->Settings() != settingsText_) local_->Settings(settingsText_);
+  local_->PortOpen(true);
+}
+
+// Opens the held connection again when it leads to `device`; false when there is none to use.
+bool MappedLineControl::OpenNetworkLine(const std::string& device) {
+  std::unique_ptr<NetworkSerialControl> held = closed_.Take(device, local_->CommPort());
+  if (!held || !held->Resume(settingsText_)) return false;
+  network_ = std::move(held);
+  return true;
 }
 
 int32_t MappedLineControl::CommPort() { return local_->CommPort(); }

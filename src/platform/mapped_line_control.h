@@ -8,6 +8,7 @@
 #include <string>
 
 #include "kivocom/serial_control.h"
+#include "platform/connection_hold.h"
 #include "platform/network_serial_control.h"
 
 namespace kivocom {
@@ -36,11 +37,13 @@ class MappedLineControl : public SerialControl {
   bool WaitForDrain(int64_t timeoutMs) override;
 
  private:
+  bool OpenNetworkLine(const std::string& device);
   SerialControl& Line();
   std::string MappedDevice() const;
 
   std::shared_ptr<SerialControl> local_;
   std::unique_ptr<NetworkSerialControl> network_;  // while a network port is open, or lost
+  ConnectionHold closed_;  // the network connection last closed, for the next opening
   std::string settingsText_;
 };
 

@@ -37,6 +37,12 @@ bool SaysInUse(const std::string& reason) {
   return lower.find("in use") != std::string::npos;
 }
 
+bool IsServerRefusal(const std::string& firstBytes) {
+  for (const char* refusal : {"Port already in use\r\n", "Port's device already in use\r\n"})
+    if (firstBytes.starts_with(refusal)) return true;
+  return false;
+}
+
 std::string LostConnectionText(const std::string& port, const std::string& reason) {
   if (SaysInUse(reason))
     return port + " is in use by another client of the server (" + reason +

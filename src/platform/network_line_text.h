@@ -17,6 +17,11 @@ std::string ServerClosedText(const std::string& lastText);
 // True when a server's text says the port is held by another client.
 bool SaysInUse(const std::string& reason);
 
+// True when `firstBytes`, the first a plain TCP connection brought, begin with the line ser2net
+// turns a client away with ("Port already in use"); a tcp:// line has no other way to tell it
+// from the instrument's words.
+bool IsServerRefusal(const std::string& firstBytes);
+
 // The description of a connection that ended: `reason` as ServerClosedText or the system gives it.
 std::string LostConnectionText(const std::string& port, const std::string& reason);
 

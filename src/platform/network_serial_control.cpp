@@ -224,10 +224,34 @@ void NetworkSerialControl::Connect(const NetworkAddress& address) {
     throw CannotOpenError(PortText(), std::string(failure.what()) + "; check that the server runs and serves that port",
                           Source("PortOpen"));
   }
+  receivedAtConnect_ = receivedTotal_;
   reader_ = TelnetReader();
   options_ = TelnetOptions();
   replies_.clear();
   output_.clear();
+}
+
+bool NetworkSerialControl::Suspend() {
+  Pump();
+  if (!socket_ || !lossDescription_.empty()) return false;
+  if (Drain(ReplyDeadline())) return true;
+  socket_.reset();
+  return false;
+}
+
+bool NetworkSerialControl::Resume(const std::string& settings) {
+  Pump();
+  if (!socket_) return false;
+  consumedTotal_ += input_.size();
+  input_.clear();
+  recentText_.clear();
+  try {
+    if (telnet_) SendRequest(PurgeRequest(comport::kPurgeBoth));
+    Settings(settings);
+  } catch (const Error&) {
+    return false;
+  }
+  return socket_ != nullptr;
 }
 
 void NetworkSerialControl::Close() {
@@ -276,6 +300,7 @@ void NetworkSerialControl::Pump() {
     while (socket_ && input_.size() < kInputCapacity) {
       std::string raw;
       const bool open = socket_->ReceiveSome(raw, std::min(kReadChunk, kInputCapacity - input_.size()));
+      if (!telnet_ && receivedTotal_ == receivedAtConnect_ && IsServerRefusal(raw)) return Lose(ServerClosedText(raw));
       Absorb(raw);
       if (!socket_) return;
       if (!open) return Lose(ServerClosedText(recentText_));
@@ -324,10 +349,17 @@ void NetworkSerialControl::LoseAfterReading(const std::string& reason) {
   Lose(recentText_.empty() ? reason : ServerClosedText(recentText_));
 }
 
+// A server that turns a client away (its port is in use) writes why and closes: when those words
+// are all the connection ever brought, they are the reason, not bytes from the line.
 void NetworkSerialControl::Lose(const std::string& reason) {
   socket_.reset();
   output_.clear();
-  lossNumber_ = SaysInUse(reason) ? kErrHardwareNotAvailable : kErrReadingDevice;
+  const bool refused = SaysInUse(reason);
+  if (refused && receivedTotal_ - receivedAtConnect_ == recentText_.size()) {
+    consumedTotal_ += input_.size();
+    input_.clear();
+  }
+  lossNumber_ = refused ? kErrHardwareNotAvailable : kErrReadingDevice;
   lossReason_ = reason;
   lossDescription_ = LostConnectionText(PortText(), reason);
 }

@@ -53,6 +53,16 @@ class NetworkSerialControl : public SerialControl {
   bool WaitForInput(int64_t timeoutMs) override;
   bool WaitForDrain(int64_t timeoutMs) override;
 
+  // The rfc2217:// or tcp:// path this line leads to.
+  const std::string& Device() const { return device_; }
+  // Ends this opening but keeps the connection for the next one: what is still to be sent goes
+  // out first. False, with the line closed, when the connection is gone or will not drain.
+  bool Suspend();
+  // Opens a suspended line again at `settings`, as a new connection would be: what came in
+  // meanwhile is dropped, the server purges its buffers both ways and takes every setting again.
+  // False when the connection cannot be used again; the caller then closes it and connects anew.
+  bool Resume(const std::string& settings);
+
  private:
   void Open();
   void Close();
@@ -92,6 +102,7 @@ class NetworkSerialControl : public SerialControl {
   uint64_t receivedTotal_ = 0;
   uint64_t consumedTotal_ = 0;
   uint64_t receivedAtOutput_ = 0;
+  uint64_t receivedAtConnect_ = 0;
   int32_t lossNumber_ = 0;  // with lossDescription_: why the connection ended, raised until reopened
   std::string lossReason_;
   std::string lossDescription_;

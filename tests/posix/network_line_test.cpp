@@ -152,6 +152,34 @@ TEST_F(NetworkLineTest, SettingsLandOnTheDeviceAndRefusalsAreErrors) {
   EXPECT_TRUE(line->PortOpen());
 }
 
+// The exchange after a change of rate opens the held connection again: the server takes the new
+// rate, and nothing of the first exchange is read twice.
+TEST_F(NetworkLineTest, AConnectionOpenedAgainTakesTheNewSettings) {
+  sim.AddInstrument(Instrument(CS_KIVO));
+  MapPortToDevice(kPort, server.Rfc2217Address());
+  port.AutoClose(false);
+  EXPECT_EQ(port.ReadPort(err, "PV"), "+0023.45");
+  EXPECT_TRUE(Shows(DeviceSettings(sim.DevicePath()), "115200"));
+  port.BaudRate(BAUD_19200);
+  EXPECT_EQ(port.ReadPort(err, "PV"), "+0023.45");
+  EXPECT_EQ(err, CE_NONE) << port.LineError().description;
+  const std::string stty = DeviceSettings(sim.DevicePath());
+  EXPECT_TRUE(Shows(stty, "19200")) << stty;
+  EXPECT_EQ(sim.Received(), "\rPV\r\rPV\r");
+}
+
+// Over tcp:// ser2net's refusal is text on the connection: it must not pass for a reply.
+TEST_F(NetworkLineTest, ARefusalOverTcpIsNoReply) {
+  sim.AddInstrument(Instrument(CS_KIVO));
+  auto first = Control(server.TcpAddress());
+  first->PortOpen(true);
+  MapPortToDevice(kPort, server.TcpAddress());
+  port.TimeOut(300);
+  const std::string reply = port.ReadPort(err, "PV");
+  EXPECT_NE(err, CE_NONE);
+  EXPECT_EQ(reply.find("in use"), std::string::npos) << reply;
+}
+
 TEST_F(NetworkLineTest, ASecondClientIsRefusedAsInUse) {
   for (const std::string& address : {server.Rfc2217Address(), server.TcpAddress()}) {
     SCOPED_TRACE(address);
