@@ -247,7 +247,9 @@ bool NetworkSerialControl::Resume(const std::string& settings) {
   recentText_.clear();
   try {
     if (telnet_) SendRequest(PurgeRequest(comport::kPurgeBoth));
-    Settings(settings);
+    // The server took the settings in force on this very connection, which has held its device
+    // alone since: only a change needs its round trip.
+    if (settings != settingsText_) Settings(settings);
   } catch (const Error&) {
     return false;
   }
@@ -259,9 +261,12 @@ void NetworkSerialControl::Close() {
   socket_.reset();
 }
 
-// Every request goes out first; then each reply is checked against its request in turn.
+// Every request goes out first, in one piece so the server reads them at once; then each reply
+// is checked against its request in turn.
 void NetworkSerialControl::ApplyOnServer(const std::vector<ComPortRequest>& requests, const std::string& source) {
-  for (const ComPortRequest& request : requests) SendRequest(request);
+  std::string bytes;
+  for (const ComPortRequest& request : requests) bytes += ComPortBytes(request);
+  Transmit(bytes);
   const auto deadline = ReplyDeadline();
   for (const ComPortRequest& request : requests) AwaitReply(request, deadline, source);
 }

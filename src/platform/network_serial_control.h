@@ -59,8 +59,9 @@ class NetworkSerialControl : public SerialControl {
   // out first. False, with the line closed, when the connection is gone or will not drain.
   bool Suspend();
   // Opens a suspended line again at `settings`, as a new connection would be: what came in
-  // meanwhile is dropped, the server purges its buffers both ways and takes every setting again.
-  // False when the connection cannot be used again; the caller then closes it and connects anew.
+  // meanwhile is dropped, the server purges its buffers both ways and takes the settings if they
+  // changed. False when the connection cannot be used again; the caller then closes it and
+  // connects anew.
   bool Resume(const std::string& settings);
 
  private:
