@@ -257,7 +257,8 @@ std::size_t LinePump::DeviceQueuedLocked() {
 }
 
 // What the device holds before the command goes out arrived before it: it is read in first, so
-// that the mark separates older bytes from the answer exactly.
+// that the mark separates older bytes from the answer exactly. What the device cannot take at once
+// is the thread's to write as soon as it can, so the thread watches the device from then on.
 void LinePump::Send(std::string_view data) {
   std::lock_guard lock(mutex_);
   if (fd_ < 0 || failure_ || data.empty()) return;
@@ -265,6 +266,7 @@ void LinePump::Send(std::string_view data) {
   receivedAtSend_ = receivedTotal_;
   output_.append(data);
   WriteQueuedLocked();
+  if (!output_.empty()) ArmLocked();
   WatchLocked();
 }
 
