@@ -38,11 +38,12 @@ FileDescriptor OpenLocked(int32_t port, const std::string& path, const std::stri
 }
 
 // USB adapters with a latency timer deliver received bytes at once in low-latency mode; other
-// devices (pseudo-terminals among them) have no such setting, which is fine.
+// devices (pseudo-terminals among them) have no such setting, which is fine. The mode stays with
+// the device, so a reopened adapter is not set again.
 void TryLowLatency(int fd) {
 #ifdef __linux__
   serial_struct serial{};
-  if (ioctl(fd, TIOCGSERIAL, &serial) != 0) return;
+  if (ioctl(fd, TIOCGSERIAL, &serial) != 0 || (serial.flags & ASYNC_LOW_LATENCY)) return;
   serial.flags |= ASYNC_LOW_LATENCY;
   ioctl(fd, TIOCSSERIAL, &serial);
 #else
