@@ -10,6 +10,7 @@
 
 #include "kivocom/error.h"
 #include "platform/network_line_text.h"
+#include "platform/serial_control_rules.h"
 
 namespace kivocom {
 namespace {
@@ -22,23 +23,8 @@ constexpr std::size_t kReadChunk = 64 * 1024;
 constexpr std::size_t kMostRepliesKept = 64;
 // The last bytes received since the last Output are kept to say why a server closed the connection.
 constexpr std::size_t kRecentTextKept = 256;
-// Waits longer than this are cut to it, so that no deadline overflows the clock.
-constexpr int64_t kLongestWaitMs = int64_t{30} * 24 * 3600 * 1000;
-
-std::string Source(const char* member) { return std::string("SerialControl - ") + member; }
-
 int32_t AsCount(std::size_t count) {
   return static_cast<int32_t>(std::min<std::size_t>(count, std::numeric_limits<int32_t>::max()));
-}
-
-SocketStream::Deadline DeadlineAfter(int64_t timeoutMs) {
-  return std::chrono::steady_clock::now() + std::chrono::milliseconds(std::clamp<int64_t>(timeoutMs, 0, kLongestWaitMs));
-}
-
-void RequireZero(int32_t count, const char* member) {
-  if (count != 0)
-    throw Error(kErrInvalidPropertyValue, Source(member),
-                "Invalid property value " + std::to_string(count) + ": only 0 (discard) can be assigned.");
 }
 
 }  // namespace
@@ -56,7 +42,7 @@ bool NetworkSerialControl::PortOpen() {
 
 void NetworkSerialControl::PortOpen(bool open) {
   Pump();
-  if (open && socket_) throw Error(kErrPortAlreadyOpen, Source("PortOpen"), PortText() + " is already open.");
+  if (open && socket_) throw Error(kErrPortAlreadyOpen, ControlSource("PortOpen"), PortText() + " is already open.");
   lossNumber_ = 0;
   lossReason_.clear();
   lossDescription_.clear();
@@ -70,12 +56,7 @@ void NetworkSerialControl::PortOpen(bool open) {
 int32_t NetworkSerialControl::CommPort() { return commPort_; }
 
 void NetworkSerialControl::CommPort(int32_t port) {
-  if (PortOpen())
-    throw Error(kErrPortAlreadyOpen, Source("CommPort"),
-                "The port number cannot change while " + PortText() + " is open; close it first.");
-  if (port < 1)
-    throw Error(kErrInvalidPortNumber, Source("CommPort"),
-                "Invalid port number " + std::to_string(port) + ": ports are numbered from 1.");
+  RequireChangeablePortNumber(PortOpen(), port, PortText());
   commPort_ = port;
 }
 
@@ -84,7 +65,7 @@ std::string NetworkSerialControl::Settings() { return settingsText_; }
 // On an open rfc2217:// line the server must take every field; a plain TCP line keeps the text
 // without applying it, since nothing carries settings over it.
 void NetworkSerialControl::Settings(const std::string& settings) {
-  const std::string source = Source("Settings");
+  const std::string source = ControlSource("Settings");
   const LineSettings parsed = ParseLineSettings(settings, source);
   Pump();
   if (socket_ && telnet_) ApplyOnServer(SettingsRequests(parsed), source);
@@ -112,7 +93,7 @@ int32_t NetworkSerialControl::OutBufferCount() {
 // purging would take a command back from a device that has not read it yet.
 void NetworkSerialControl::OutBufferCount(int32_t count) {
   Line("OutBufferCount");
-  RequireZero(count, "OutBufferCount");
+  RequireDiscardCount(count, "OutBufferCount");
   FlushOutput();
   if (output_.empty()) return;
   if (!telnet_) {
@@ -134,7 +115,7 @@ void NetworkSerialControl::InBufferCount(int32_t count) {
   consumedTotal_ += input_.size();
   input_.clear();
   Line("InBufferCount");
-  RequireZero(count, "InBufferCount");
+  RequireDiscardCount(count, "InBufferCount");
   if (telnet_) SendRequest(PurgeRequest(comport::kPurgeReceive));
 }
 
@@ -156,12 +137,12 @@ void NetworkSerialControl::DiscardInputBeforeLastOutput() {
 
 void NetworkSerialControl::DTREnable(bool enable) {
   Line("DTREnable");
-  if (telnet_) ApplyOnServer({ModemLineRequest("DTR", enable)}, Source("DTREnable"));
+  if (telnet_) ApplyOnServer({ModemLineRequest("DTR", enable)}, ControlSource("DTREnable"));
 }
 
 void NetworkSerialControl::RTSEnable(bool enable) {
   Line("RTSEnable");
-  if (telnet_) ApplyOnServer({ModemLineRequest("RTS", enable)}, Source("RTSEnable"));
+  if (telnet_) ApplyOnServer({ModemLineRequest("RTS", enable)}, ControlSource("RTSEnable"));
 }
 
 bool NetworkSerialControl::WaitForInput(int64_t timeoutMs) {
@@ -196,7 +177,7 @@ bool NetworkSerialControl::Drain(SocketStream::Deadline deadline) {
 // Connects, and on an rfc2217:// port opens the Telnet negotiation and sends the settings in
 // the same breath: the server answers all of them in one round trip.
 void NetworkSerialControl::Open() {
-  const std::string source = Source("PortOpen");
+  const std::string source = ControlSource("PortOpen");
   std::string problem;
   const std::optional<NetworkAddress> address = ReadNetworkAddress(device_, problem);
   if (!address) throw CannotOpenError(PortText(), "it is not a well-formed network port (" + problem + ")", source);
@@ -222,7 +203,7 @@ void NetworkSerialControl::Connect(const NetworkAddress& address) {
     socket_ = ConnectSocketStream(address.host, address.service, ReplyDeadline());
   } catch (const SocketFailure& failure) {
     throw CannotOpenError(PortText(), std::string(failure.what()) + "; check that the server runs and serves that port",
-                          Source("PortOpen"));
+                          ControlSource("PortOpen"));
   }
   receivedAtConnect_ = receivedTotal_;
   reader_ = TelnetReader();
@@ -394,13 +375,12 @@ void NetworkSerialControl::WaitForSocket(SocketStream::Deadline deadline) {
 SocketStream& NetworkSerialControl::Line(const char* member) {
   RaiseIfLost(member);
   if (!socket_)
-    throw Error(kErrPortNotOpen, Source(member),
-                "Operation valid only when the port is open; " + PortText() + " is closed.");
+    throw PortNotOpenError(member, PortText());
   return *socket_;
 }
 
 void NetworkSerialControl::RaiseIfLost(const char* member) {
-  if (!lossDescription_.empty()) throw Error(lossNumber_, Source(member), lossDescription_);
+  if (!lossDescription_.empty()) throw Error(lossNumber_, ControlSource(member), lossDescription_);
 }
 
 std::string NetworkSerialControl::PortText() const { return "COM" + std::to_string(commPort_) + " (" + device_ + ")"; }

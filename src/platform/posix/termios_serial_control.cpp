@@ -15,6 +15,7 @@
 #include "platform/local_serial_control.h"
 #include "platform/posix/termios_errors.h"
 #include "platform/posix/termios_framing.h"
+#include "platform/serial_control_rules.h"
 
 namespace kivocom {
 namespace {
@@ -22,23 +23,8 @@ namespace {
 // Closing waits for unsent bytes at most twice their time on the wire and this much more.
 constexpr auto kCloseDrainMargin = std::chrono::milliseconds(100);
 
-std::string Source(const char* member) { return std::string("SerialControl - ") + member; }
-
 int32_t AsCount(std::size_t count) {
   return static_cast<int32_t>(std::min<std::size_t>(count, std::numeric_limits<int32_t>::max()));
-}
-
-// Waits longer than this are cut to it, so that no deadline overflows the clock.
-constexpr int64_t kLongestWaitMs = int64_t{30} * 24 * 3600 * 1000;
-
-LinePump::Deadline DeadlineAfter(int64_t timeoutMs) {
-  return std::chrono::steady_clock::now() + std::chrono::milliseconds(std::clamp<int64_t>(timeoutMs, 0, kLongestWaitMs));
-}
-
-void RequireZero(int32_t count, const char* member) {
-  if (count != 0)
-    throw Error(kErrInvalidPropertyValue, Source(member),
-                "Invalid property value " + std::to_string(count) + ": only 0 (discard) can be assigned.");
 }
 
 }  // namespace
@@ -55,7 +41,7 @@ bool TermiosSerialControl::PortOpen() {
 void TermiosSerialControl::PortOpen(bool open) {
   NoticeLoss();
   if (open && device_)
-    throw Error(kErrPortAlreadyOpen, Source("PortOpen"), PortText() + " is already open.");
+    throw Error(kErrPortAlreadyOpen, ControlSource("PortOpen"), PortText() + " is already open.");
   lossDescription_.clear();
   leftover_.clear();
   if (open)
@@ -68,12 +54,7 @@ int32_t TermiosSerialControl::CommPort() { return commPort_; }
 
 void TermiosSerialControl::CommPort(int32_t port) {
   NoticeLoss();
-  if (device_)
-    throw Error(kErrPortAlreadyOpen, Source("CommPort"),
-                "The port number cannot change while " + PortText() + " is open; close it first.");
-  if (port < 1)
-    throw Error(kErrInvalidPortNumber, Source("CommPort"),
-                "Invalid port number " + std::to_string(port) + ": ports are numbered from 1.");
+  RequireChangeablePortNumber(static_cast<bool>(device_), port, PortText());
   commPort_ = port;
 }
 
@@ -84,7 +65,7 @@ std::string TermiosSerialControl::Settings() { return settingsText_; }
 void TermiosSerialControl::Settings(const std::string& settings) {
   NoticeLoss();
   if (!device_ && settings == settingsText_) return;
-  static const std::string source = Source("Settings");
+  static const std::string source = ControlSource("Settings");
   const LineSettings parsed = ParseLineSettings(settings, source);
   CheckSystemCanUse(parsed, settings, source);
   if (device_) device_->ApplySettings(parsed, settings, source);
@@ -101,7 +82,7 @@ int32_t TermiosSerialControl::OutBufferCount() { return AsCount(Pump("OutBufferC
 
 void TermiosSerialControl::OutBufferCount(int32_t count) {
   LinePump& pump = Pump("OutBufferCount");
-  RequireZero(count, "OutBufferCount");
+  RequireDiscardCount(count, "OutBufferCount");
   pump.DiscardOutput();
 }
 
@@ -115,7 +96,7 @@ void TermiosSerialControl::InBufferCount(int32_t count) {
   NoticeLoss();
   leftover_.clear();
   LinePump& pump = Pump("InBufferCount");
-  RequireZero(count, "InBufferCount");
+  RequireDiscardCount(count, "InBufferCount");
   pump.DiscardInput();
 }
 
@@ -130,11 +111,11 @@ void TermiosSerialControl::DiscardInputBeforeLastOutput() {
 }
 
 void TermiosSerialControl::DTREnable(bool enable) {
-  Device("DTREnable").SetModemLine(TIOCM_DTR, enable, "DTR", Source("DTREnable"));
+  Device("DTREnable").SetModemLine(TIOCM_DTR, enable, "DTR", ControlSource("DTREnable"));
 }
 
 void TermiosSerialControl::RTSEnable(bool enable) {
-  Device("RTSEnable").SetModemLine(TIOCM_RTS, enable, "RTS", Source("RTSEnable"));
+  Device("RTSEnable").SetModemLine(TIOCM_RTS, enable, "RTS", ControlSource("RTSEnable"));
 }
 
 bool TermiosSerialControl::WaitForInput(int64_t timeoutMs) {
@@ -154,7 +135,7 @@ bool TermiosSerialControl::WaitForDrain(int64_t timeoutMs) {
 }
 
 void TermiosSerialControl::Open() {
-  static const std::string source = Source("PortOpen");
+  static const std::string source = ControlSource("PortOpen");
   const std::string path = PortDevicePath(commPort_);
   try {
     if (!pump_) pump_ = std::make_unique<LinePump>();
@@ -195,8 +176,7 @@ void TermiosSerialControl::NoticeLoss() {
 void TermiosSerialControl::RequireOpen(const char* member) {
   RaiseIfLost(member);
   if (!device_)
-    throw Error(kErrPortNotOpen, Source(member),
-                "Operation valid only when the port is open; " + PortText() + " is closed.");
+    throw PortNotOpenError(member, PortText());
 }
 
 LinePump& TermiosSerialControl::Pump(const char* member) {
@@ -211,7 +191,7 @@ TermiosDevice& TermiosSerialControl::Device(const char* member) {
 
 void TermiosSerialControl::RaiseIfLost(const char* member) {
   NoticeLoss();
-  if (!lossDescription_.empty()) throw Error(kErrReadingDevice, Source(member), lossDescription_);
+  if (!lossDescription_.empty()) throw Error(kErrReadingDevice, ControlSource(member), lossDescription_);
 }
 
 std::string TermiosSerialControl::PortText() const { return PortAndDevice(commPort_, PortDevicePath(commPort_)); }

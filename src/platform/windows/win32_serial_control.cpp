@@ -10,6 +10,7 @@
 #include "kivocom/error.h"
 #include "kivocom/port_devices.h"
 #include "platform/local_serial_control.h"
+#include "platform/serial_control_rules.h"
 #include "platform/windows/win32_serial_errors.h"
 #include "platform/windows/win32_serial_framing.h"
 
@@ -19,24 +20,8 @@ namespace {
 // Closing waits for unsent bytes at most twice their time on the wire and this much more.
 constexpr auto kCloseDrainMargin = std::chrono::milliseconds(100);
 
-std::string Source(const char* member) { return std::string("SerialControl - ") + member; }
-
 int32_t AsCount(std::size_t count) {
   return static_cast<int32_t>(std::min<std::size_t>(count, std::numeric_limits<int32_t>::max()));
-}
-
-// Waits longer than this are cut to it, so that no deadline overflows the clock.
-constexpr int64_t kLongestWaitMs = int64_t{30} * 24 * 3600 * 1000;
-
-Win32LinePump::Deadline DeadlineAfter(int64_t timeoutMs) {
-  return std::chrono::steady_clock::now() +
-         std::chrono::milliseconds(std::clamp<int64_t>(timeoutMs, 0, kLongestWaitMs));
-}
-
-void RequireZero(int32_t count, const char* member) {
-  if (count != 0)
-    throw Error(kErrInvalidPropertyValue, Source(member),
-                "Invalid property value " + std::to_string(count) + ": only 0 (discard) can be assigned.");
 }
 
 }  // namespace
@@ -57,7 +42,7 @@ bool Win32SerialControl::PortOpen() {
 void Win32SerialControl::PortOpen(bool open) {
   NoticeLoss();
   if (open && line_)
-    throw Error(kErrPortAlreadyOpen, Source("PortOpen"), PortText() + " is already open.");
+    throw Error(kErrPortAlreadyOpen, ControlSource("PortOpen"), PortText() + " is already open.");
   lossDescription_.clear();
   if (open)
     Open();
@@ -69,19 +54,14 @@ int32_t Win32SerialControl::CommPort() { return commPort_; }
 
 void Win32SerialControl::CommPort(int32_t port) {
   NoticeLoss();
-  if (line_)
-    throw Error(kErrPortAlreadyOpen, Source("CommPort"),
-                "The port number cannot change while " + PortText() + " is open; close it first.");
-  if (port < 1)
-    throw Error(kErrInvalidPortNumber, Source("CommPort"),
-                "Invalid port number " + std::to_string(port) + ": ports are numbered from 1.");
+  RequireChangeablePortNumber(static_cast<bool>(line_), port, PortText());
   commPort_ = port;
 }
 
 std::string Win32SerialControl::Settings() { return settingsText_; }
 
 void Win32SerialControl::Settings(const std::string& settings) {
-  const std::string source = Source("Settings");
+  const std::string source = ControlSource("Settings");
   const LineSettings parsed = ParseLineSettings(settings, source);
   CheckSystemCanUse(parsed, settings, source);
   NoticeLoss();
@@ -99,7 +79,7 @@ int32_t Win32SerialControl::OutBufferCount() { return AsCount(Line("OutBufferCou
 
 void Win32SerialControl::OutBufferCount(int32_t count) {
   OpenLine& line = Line("OutBufferCount");
-  RequireZero(count, "OutBufferCount");
+  RequireDiscardCount(count, "OutBufferCount");
   line.pump.DiscardOutput();
 }
 
@@ -107,18 +87,18 @@ int32_t Win32SerialControl::InBufferCount() { return AsCount(Line("InBufferCount
 
 void Win32SerialControl::InBufferCount(int32_t count) {
   OpenLine& line = Line("InBufferCount");
-  RequireZero(count, "InBufferCount");
+  RequireDiscardCount(count, "InBufferCount");
   line.pump.DiscardInput();
 }
 
 std::string Win32SerialControl::Input() { return Line("Input").pump.TakeInput(); }
 
 void Win32SerialControl::DTREnable(bool enable) {
-  Line("DTREnable").device.SetDtr(enable, Source("DTREnable"));
+  Line("DTREnable").device.SetDtr(enable, ControlSource("DTREnable"));
 }
 
 void Win32SerialControl::RTSEnable(bool enable) {
-  Line("RTSEnable").device.SetRts(enable, Source("RTSEnable"));
+  Line("RTSEnable").device.SetRts(enable, ControlSource("RTSEnable"));
 }
 
 bool Win32SerialControl::WaitForInput(int64_t timeoutMs) {
@@ -134,7 +114,7 @@ bool Win32SerialControl::WaitForDrain(int64_t timeoutMs) {
 }
 
 void Win32SerialControl::Open() {
-  const std::string source = Source("PortOpen");
+  const std::string source = ControlSource("PortOpen");
   const std::string path = PortDevicePath(commPort_);
   try {
     line_ = std::make_unique<OpenLine>(commPort_, path, settings_, settingsText_, source);
@@ -168,14 +148,13 @@ void Win32SerialControl::NoticeLoss() {
 Win32SerialControl::OpenLine& Win32SerialControl::Line(const char* member) {
   RaiseIfLost(member);
   if (!line_)
-    throw Error(kErrPortNotOpen, Source(member),
-                "Operation valid only when the port is open; " + PortText() + " is closed.");
+    throw PortNotOpenError(member, PortText());
   return *line_;
 }
 
 void Win32SerialControl::RaiseIfLost(const char* member) {
   NoticeLoss();
-  if (!lossDescription_.empty()) throw Error(kErrReadingDevice, Source(member), lossDescription_);
+  if (!lossDescription_.empty()) throw Error(kErrReadingDevice, ControlSource(member), lossDescription_);
 }
 
 std::string Win32SerialControl::PortText() const { return PortAndDevice(commPort_, PortDevicePath(commPort_)); }
