@@ -114,8 +114,10 @@ bool Win32LinePump::StartRead(char* buffer, DWORD count, unsigned& generation) {
 }
 
 // Waits for the pending read or the end of the pump. Wine ends a read whose time-out passed with
-// ERROR_TIMEOUT where Windows reports success with nothing read; a read cancelled by a discard
-// ends with ERROR_OPERATION_ABORTED. Both are silence; every other error means the line is gone.
+// ERROR_TIMEOUT where Windows reports success with nothing read. A read cut short by a discard
+// ends with ERROR_OPERATION_ABORTED, or under Wine with ERROR_BROKEN_PIPE when the purge took the
+// bytes the read had just woken for. All of these are silence; every other error, and a broken
+// pipe with no discard behind it, means the line is gone.
 bool Win32LinePump::FinishRead(DWORD& got, unsigned generation) {
   const HANDLE waits[2] = {readDone_.Get(), stop_.Get()};
   got = 0;
@@ -128,7 +130,8 @@ bool Win32LinePump::FinishRead(DWORD& got, unsigned generation) {
   const DWORD err = GetLastError();
   got = 0;
   std::lock_guard lock(mutex_);
-  if (err == ERROR_TIMEOUT || (err == ERROR_OPERATION_ABORTED && generation != discards_)) return true;
+  const bool cutByDiscard = (err == ERROR_OPERATION_ABORTED || err == ERROR_BROKEN_PIPE) && generation != discards_;
+  if (err == ERROR_TIMEOUT || cutByDiscard) return true;
   FailLocked(err);
   return false;
 }
