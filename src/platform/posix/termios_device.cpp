@@ -6,11 +6,13 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <system_error>
 #include <utility>
 
 #include "kivocom/error.h"
+#include "platform/posix/kernel_line_attributes.h"
 #include "platform/posix/termios_errors.h"
 #include "platform/posix/termios_framing.h"
 
@@ -39,19 +41,37 @@ FileDescriptor OpenLocked(int32_t port, const std::string& path, const std::stri
 
 // USB adapters with a latency timer deliver received bytes at once in low-latency mode; other
 // devices (pseudo-terminals among them) have no such setting, which is fine. The mode stays with
-// the device, so a reopened adapter is not set again.
-void TryLowLatency(int fd) {
+// the device, so a reopened adapter is not set again. False when the device has no serial
+// driver settings at all.
+bool TryLowLatency(int fd) {
 #ifdef __linux__
   serial_struct serial{};
-  if (ioctl(fd, TIOCGSERIAL, &serial) != 0 || (serial.flags & ASYNC_LOW_LATENCY)) return;
+  if (ioctl(fd, TIOCGSERIAL, &serial) != 0) return false;
+  if (serial.flags & ASYNC_LOW_LATENCY) return true;
   serial.flags |= ASYNC_LOW_LATENCY;
   ioctl(fd, TIOCSSERIAL, &serial);
+  return true;
 #else
   (void)fd;
+  return false;
 #endif
 }
 
 std::string SystemText(int err) { return std::generic_category().message(err); }
+
+// Puts `attributes` in force at once, as tcsetattr(TCSANOW) does, in one system call. The line's
+// rates are all standard ones, whose codes travel in the control modes; the attributes read back
+// after every setting show whether the device took them.
+int SetAttributesNow(int fd, const termios& attributes) {
+  KernelLineAttributes request;
+  request.inputModes = attributes.c_iflag;
+  request.outputModes = attributes.c_oflag;
+  request.controlModes = attributes.c_cflag;
+  request.localModes = attributes.c_lflag;
+  request.discipline = attributes.c_line;
+  std::copy_n(attributes.c_cc, std::min(sizeof request.controlChars, sizeof attributes.c_cc), request.controlChars);
+  return SetKernelLineAttributes(fd, request);
+}
 
 }  // namespace
 
@@ -62,19 +82,19 @@ TermiosDevice::SavedAttributes::SavedAttributes(int fd, int32_t port, const std:
 }
 
 TermiosDevice::SavedAttributes::~SavedAttributes() {
-  tcsetattr(fd_, TCSANOW, &original_);
+  SetAttributesNow(fd_, original_);
   ioctl(fd_, TIOCNXCL);
 }
 
 TermiosDevice::TermiosDevice(int32_t port, std::string path, const LineSettings& settings,
-                             const std::string& text, const std::string& source)
+                             const std::string& text, const std::string& source, bool askDriverSettings)
     : port_(port),
       path_(std::move(path)),
       fd_(OpenLocked(port_, path_, source)),
       saved_(fd_.Get(), port_, path_, source) {
   // Exclusive mode keeps out programs that do not take the lock; not every device has it.
   ioctl(fd_.Get(), TIOCEXCL);
-  TryLowLatency(fd_.Get());
+  hasDriverSettings_ = askDriverSettings && TryLowLatency(fd_.Get());
   ApplySettingsOver(saved_.Original(), settings, text, source);
   tcflush(fd_.Get(), TCIOFLUSH);
 }
@@ -96,7 +116,7 @@ void TermiosDevice::ApplySettingsOver(const termios& previous, const LineSetting
   termios asked = previous;
   MakeRawLine(asked);
   SetLineFraming(asked, settings, text, source);
-  if (tcsetattr(fd_.Get(), TCSANOW, &asked) != 0) {
+  if (SetAttributesNow(fd_.Get(), asked) != 0) {
     const int err = errno;
     throw SettingError(source, port_, path_, "the line settings " + text, SystemText(err));
   }
@@ -105,7 +125,7 @@ void TermiosDevice::ApplySettingsOver(const termios& previous, const LineSetting
   std::string missing = FramingDifference(asked, taken, true);
   if (!missing.empty() && !HasModemLines()) missing = FramingDifference(asked, taken, false);
   if (!missing.empty()) {
-    tcsetattr(fd_.Get(), TCSANOW, &previous);
+    SetAttributesNow(fd_.Get(), previous);
     throw SettingError(source, port_, path_, "the line settings " + text, "it did not take " + missing);
   }
 }

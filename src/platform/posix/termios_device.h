@@ -18,10 +18,11 @@ namespace kivocom {
 class TermiosDevice {
  public:
   // Opens `path`, the device of port `port`, with `settings` (`text` their settings text).
-  // Raises 8002 (no device), 8010 (held by another program), 8012 (cannot open) or 8015
-  // (settings refused), with `source`.
+  // `askDriverSettings` false skips the serial driver's settings (the low-latency mode of USB
+  // adapters), for a device known to have none. Raises 8002 (no device), 8010 (held by another
+  // program), 8012 (cannot open) or 8015 (settings refused), with `source`.
   TermiosDevice(int32_t port, std::string path, const LineSettings& settings, const std::string& text,
-                const std::string& source);
+                const std::string& source, bool askDriverSettings);
 
   // The open descriptor (non-blocking).
   int Fd() const { return fd_.Get(); }
@@ -29,6 +30,9 @@ class TermiosDevice {
   int32_t Port() const { return port_; }
   // The device path.
   const std::string& Path() const { return path_; }
+  // Whether the device answered with serial driver settings when asked (a UART or a USB adapter
+  // does; a pseudo-terminal does not).
+  bool HasDriverSettings() const { return hasDriverSettings_; }
 
   // Puts new line settings in force at once; raises 8015 and keeps the old ones when refused.
   void ApplySettings(const LineSettings& settings, const std::string& text, const std::string& source);
@@ -62,6 +66,7 @@ class TermiosDevice {
   FileDescriptor fd_;
   SavedAttributes saved_;
   std::optional<bool> hasModemLines_;
+  bool hasDriverSettings_ = false;
 };
 
 }  // namespace kivocom

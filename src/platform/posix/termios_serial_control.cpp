@@ -139,7 +139,9 @@ void TermiosSerialControl::Open() {
   const std::string path = PortDevicePath(commPort_);
   try {
     if (!pump_) pump_ = std::make_unique<LinePump>();
-    device_.emplace(commPort_, path, settings_, settingsText_, source);
+    device_.emplace(commPort_, path, settings_, settingsText_, source, path != pathWithoutDriverSettings_);
+    if (device_->HasDriverSettings()) pathWithoutDriverSettings_.clear();
+    else pathWithoutDriverSettings_ = path;
     pump_->Attach(device_->Fd());
   } catch (const std::system_error& error) {
     device_.reset();

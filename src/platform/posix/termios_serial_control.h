@@ -62,6 +62,7 @@ class TermiosSerialControl : public SerialControl {
   LineSettings settings_;
   std::optional<TermiosDevice> device_;  // the open device; empty while the line is closed
   std::unique_ptr<LinePump> pump_;       // made at the first opening and kept across reopenings
+  std::string pathWithoutDriverSettings_;  // the last device that had no serial driver settings
   std::string lossDescription_;  // why the device vanished; raised until the port is opened or closed
   std::string leftover_;         // bytes the vanished device sent that were not yet taken
 };
