@@ -13,7 +13,10 @@ import queue
 import threading
 from typing import Any, Callable, Optional
 
+from .errors import PortError
 from .port import free_orphans
+
+_ERR_PORT_NOT_OPEN = 8018
 
 
 class _Call:
@@ -48,6 +51,8 @@ class LineThread:
         self.users = 0
         self.abandoned: Optional[_Call] = None  # a call whose caller stopped waiting (Ctrl-C)
         self._calls: "queue.SimpleQueue[Optional[_Call]]" = queue.SimpleQueue()
+        self._stopping = False
+        self._asking = threading.Lock()  # a call is queued either before the end or not at all
         self._thread = threading.Thread(target=self._serve, name=f"kivocom line {device}", daemon=True)
         self._thread.start()
 
@@ -66,7 +71,7 @@ class LineThread:
         if threading.current_thread() is self._thread:
             return function(*args, **kwargs)
         call = _Call(function, args, kwargs)
-        self._calls.put(call)
+        self._put(call)
         try:
             call.done.wait()
         except KeyboardInterrupt:
@@ -80,15 +85,25 @@ class LineThread:
     def post(self, function: Callable[..., Any], *args: Any) -> None:
         """Runs `function` on the line's thread after the calls asked for before it, without
         waiting; its exception, if any, is dropped."""
-        self._calls.put(_Call(function, args, {}))
+        self._put(_Call(function, args, {}))
 
     def busy_with_abandoned_call(self) -> bool:
         """Whether a call whose caller stopped waiting is still running."""
         return self.abandoned is not None and not self.abandoned.done.is_set()
 
     def stop(self) -> None:
-        """Ends the thread once the calls asked for so far have run."""
-        self._calls.put(None)
+        """Ends the thread once the calls asked for so far have run; later calls raise
+        kivocom.PortError."""
+        with self._asking:
+            self._stopping = True
+            self._calls.put(None)
+
+    def _put(self, call: _Call) -> None:
+        with self._asking:
+            if self._stopping:
+                raise PortError(_ERR_PORT_NOT_OPEN, "Connection",
+                                "The connection is closed; open the instrument again with kivocom.open().")
+            self._calls.put(call)
 
 
 _lines: dict[str, LineThread] = {}

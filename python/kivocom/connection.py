@@ -267,7 +267,8 @@ class Connection:
             heard += more
         return answer
 
-    def _download(self, command: TextArg, readings: int, binary: bool, window: Any, switch_port: str) -> Union[str, bytes]:
+    def _download(self, command: TextArg, readings: int, binary: bool, window: Any,
+                  switch_port: str) -> Union[str, bytes]:
         self._check_device("CCOMPort - Download")
         previous = system.progress_window()
         system.set_progress_window(window)
@@ -282,8 +283,9 @@ class Connection:
 
     def _check_device(self, source: str) -> None:
         """A device path with nothing behind it (never there, or unplugged) is reported at once,
-        instead of after every attempt's time-out; network ports are left to the exchange."""
-        if "://" in self._device or os.path.exists(self._device):
+        instead of after every attempt's time-out; network ports and Windows device names are
+        left to the exchange."""
+        if "://" in self._device or self._device.startswith("\\\\.\\") or os.path.exists(self._device):
             return
         raise PortError(_ERR_INVALID_PORT_NUMBER, source,
                         f"COM{self._number} is {self._device}, which has no device behind it.")
@@ -297,7 +299,7 @@ class Connection:
         if loss.number and code != ECOMError.CE_ABORTED:
             raise PortError(loss.number, loss.source, loss.description)
         if loss.number:
-            raise Aborted(code, source, f"{loss.description} data holds what arrived.", data)
+            raise Aborted(code, source, f"The line was lost: {loss.description}", data)
         raise exchange_error(code, source, data)
 
     def _save(self, path: str, section: str) -> None:
@@ -307,6 +309,8 @@ class Connection:
             self._port.WriteToFile(KivoINIFile(path), "", section)
 
     def _record_device(self) -> None:
+        """Makes the connection's number name its device in the ports folder, as the tool's
+        `settings save --device` does, unless the environment or the folder names it already."""
         number = self._mapped
         lasting = os.environ.get(f"KIVOCOM_COM{number}")
         entry = Path(system.ports_folder()) / f"com{number}"

@@ -31,6 +31,8 @@ def test_port_errors_are_raised_at_once_with_their_reason(sim, quick, tmp_path):
     with pytest.raises(kivocom.PortError, match="closed") as closed:
         meter.query("PV")
     assert closed.value.number == 8018
+    with pytest.raises(kivocom.PortError):
+        meter.port_object.TimeOut
 
 
 def test_a_line_lost_during_the_reply_is_a_port_error(sim):
