@@ -8,6 +8,7 @@ from dataclasses import dataclass
 from typing import TYPE_CHECKING, Optional, Protocol
 
 from . import _native
+from ._controls import image_combo, list_control
 from ._native import (TextArg, c_char_ptr, c_int, c_int32, c_size_t, check, in_range, lib, take_bytes, text_in,
                       text_out)
 from .system import hook_guard
@@ -224,15 +225,11 @@ class CCOMPort:
 
     def FillCOMPortsCombo(self, ctrl: ImageCombo, CurrentPort: int = 0) -> None:
         """Fills `ctrl` with the ports present, marking those in use, and selects `CurrentPort`."""
-        from ._controls import image_combo
-
         with image_combo(ctrl) as combo:
             check(lib.kvc_port_fill_com_ports_combo(self._handle, ctypes.byref(combo), int(CurrentPort)))
 
     def FillBaudRatesCombo(self, ctrl: ListControl) -> None:
         """Fills `ctrl` with the baud rates from MinBaudRate to MaxBaudRate, each carrying its index."""
-        from ._controls import list_control
-
         with list_control(ctrl) as control:
             check(lib.kvc_port_fill_baud_rates_combo(self._handle, ctypes.byref(control)))
 
