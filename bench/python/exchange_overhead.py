@@ -51,10 +51,22 @@ def cxx_round() -> dict[str, tuple[float, float, int]]:
     return rows
 
 
+def faithful_port(sim: kivocom.Simulator) -> kivocom.CCOMPort:
+    """A port object of this thread on the simulator, set up as kivocom.open sets up its own."""
+    port = kivocom.CCOMPort()
+    port.port = sim.port
+    port.MaxBaudRate = kivocom.EBaudRate.BAUD_921600
+    port.BaudRate = kivocom.EBaudRate.BAUD_115200
+    port.TimeOut = 1000
+    return port
+
+
 def python_round(sim: kivocom.Simulator) -> dict[str, tuple[float, float, int]]:
+    # The ctypes and faithful rows use a port object of this thread; the Pythonic query hands each
+    # exchange to the thread its connection's port object lives on, and that hand-over is in its row.
     rows = {}
+    port = faithful_port(sim)
     with kivocom.open(sim.port, baud=115200, timeout=1.0) as meter:
-        port = meter.port_object
         handle, code = port._handle, ctypes.c_int32()
         reply, length = _native.c_char_ptr(), ctypes.c_size_t()
         read, free = _native.lib.kvc_port_read_port, _native.lib.kvc_free

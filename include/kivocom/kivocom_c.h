@@ -8,7 +8,8 @@
    - Status. Every function returns int32_t: 0 when it succeeded, else the library's error number
      (for example KVC_ERR_BAUD_RATE_NOT_SUPPORTED, or a serial-control number such as 8002). The
      only exceptions are the kvc_*_free functions, kvc_free, kvc_version and kvc_last_error_*,
-     which cannot fail, and kvc_request_download_cancel, which always succeeds. No C++ exception ever leaves a function.
+     which return nothing, and kvc_request_download_cancel, which always succeeds. No C++
+     exception ever leaves a function.
    - Last error. Every function that returns a status (but kvc_request_download_cancel) leaves the calling thread's last-error
      record: number 0 and empty texts after a success, else the number, the source (class and
      operation, such as "CCOMPort - Let BaudRate"; the function's own name for a fault in its
@@ -24,10 +25,18 @@
      text without inner NULs can be used as a C string. After a failure `*text` is NULL.
    - Handles: kvc_port, kvc_switch, kvc_ini and kvc_sim (kivocom_sim_c.h) are opaque; each is made
      by its kvc_*_new and ended by its kvc_*_free (which accepts NULL). A NULL handle or a NULL
-     out-pointer where a value is required fails with KVC_ERR_INVALID_ARGUMENT.
+     out-pointer where a value is required fails with KVC_ERR_INVALID_ARGUMENT. Using a handle
+     after its free, or freeing it twice, is a fault of the program: for kvc_port, kvc_switch and
+     kvc_ini the library recognises it as long as no new handle has been given the same address,
+     and then fails the call with KVC_ERR_INVALID_ARGUMENT (a kvc_*_free leaves the handle alone
+     and records that error), but it cannot promise to; for kvc_sim it is undefined.
    - Booleans are int: 0 is false, any other value true; the library stores 1 for true.
-   - Threads: every object is used on the thread that created it. All ports of one thread share
-     one serial line; the hooks (kvc_set_*) apply to the calling thread only. */
+   - Threads: kvc_port, kvc_switch and kvc_ini handles belong to the thread that made them, and
+     only that thread may use or free them: a call from another thread fails with
+     KVC_ERR_WRONG_THREAD and changes nothing (a kvc_*_free then leaves the handle alive and
+     records the error). All ports of one thread share one serial line; the hooks (kvc_set_*)
+     apply to the calling thread only. A program whose threads share an instrument gives it one
+     thread that makes the port and runs every exchange, and hands it the others' requests. */
 #ifndef KIVOCOM_KIVOCOM_C_H
 #define KIVOCOM_KIVOCOM_C_H
 
@@ -61,7 +70,8 @@ extern "C" {
 #define KVC_ERR_PORT_NOT_OPEN 8018        /* operation valid only while the line is open */
 #define KVC_ERR_READING_DEVICE 8020       /* reading or writing the device failed (a lost line) */
 #define KVC_ERR_INVALID_PROPERTY_VALUE 380 /* a value the member cannot take */
-#define KVC_ERR_INVALID_ARGUMENT 5        /* a NULL handle or out-pointer, or a bad argument */
+#define KVC_ERR_INVALID_ARGUMENT 5        /* a NULL or freed handle, a NULL out-pointer, a bad argument */
+#define KVC_ERR_WRONG_THREAD ((int32_t)-2147417842) /* 0x8001010E: the handle belongs to another thread */
 #define KVC_ERR_OUT_OF_MEMORY 7           /* the library could not allocate memory */
 #define KVC_ERR_INTERNAL 51               /* an unexpected failure inside the library */
 #define KVC_ERR_INI_BAD_FILE_NAME 52      /* settings file: no file name was given */
@@ -167,7 +177,7 @@ typedef struct kvc_port kvc_port;
 /* A new port with the defaults: no port, no baud rate, KVC_CS_KIVO, auto-close on, 5 retries,
    3000 ms time-out, line ends stripped, non-ASCII check on, tracing off. */
 int32_t kvc_port_new(kvc_port** port);
-/* Closes the line if this port has it open, then ends the port (NULL is allowed). */
+/* Closes the line if it is open, then ends the port (NULL is allowed; see Handles and Threads). */
 void kvc_port_free(kvc_port* port);
 
 /* Whether a reply character above 128 makes the exchange KVC_CE_INVALID_DATA. */
@@ -249,7 +259,8 @@ int32_t kvc_port_write_port(kvc_port* port, int32_t* errorcode, const char* cmd,
                             size_t set_len);
 /* Sends `cmd` and returns the reply (complete at an LF, or at the time-out when it holds a CR),
    retrying silent attempts; `*errorcode` is KVC_CE_NONE, _TIMEOUT, _INVALID_DATA or _ABORTED.
-   The reply is returned whatever the outcome (empty after a time-out). Fails only for bad
+   The reply is returned whatever the outcome: after a time-out, whatever the last attempt
+   received (a reply without its line end, or nothing); empty when aborted. Fails only for bad
    arguments or lack of memory. */
 int32_t kvc_port_read_port(kvc_port* port, int32_t* errorcode, const char* cmd, size_t cmd_len, const char* ssport,
                            size_t ssport_len, const char* address, size_t address_len, char** reply,
@@ -396,8 +407,18 @@ void kvc_free_port_list(kvc_port_info* ports, size_t count);
 /* KVC_PORT_AVAILABLE, KVC_PORT_NOT_FOUND or KVC_PORT_IN_USE for port number `port`. */
 int32_t kvc_is_com_port_available(int32_t port, int32_t* status);
 /* Maps port number `port` to the device `path` (such as /dev/ttyUSB0, /dev/pts/3 or
-   rfc2217://host:port) for this process; an empty path removes the mapping. */
+   rfc2217://host:port) for this process; an empty path removes the mapping. A path holding a NUL
+   fails with KVC_ERR_INVALID_ARGUMENT. */
 int32_t kvc_map_port(int32_t port, const char* path, size_t path_len);
+/* Maps the device `path` to a port number of its own for this process and stores it in `*port`:
+   the number the environment or the ports folder already gives that very device, else the
+   highest number from 256 down that names nothing yet (no mapping, no environment value or
+   ports-folder entry, no device under the system's own name). No number is given twice while
+   its mapping stands. Fails with KVC_ERR_INVALID_PORT_NUMBER when no number is free. */
+int32_t kvc_map_device(const char* path, size_t path_len, int32_t* port);
+/* Removes the mapping of `port` only while it still names `path`, so that a number handed out
+   by kvc_map_device is never taken from another owner; `*removed` says whether it was. */
+int32_t kvc_unmap_device(int32_t port, const char* path, size_t path_len, int* removed);
 /* The device path port number `port` resolves to (it may not exist); empty below 1. */
 int32_t kvc_port_device_path(int32_t port, char** text, size_t* text_len);
 /* The ports folder whose "com<n>" links name devices. */

@@ -40,7 +40,8 @@ int32_t kvc_sim_behaviour_default(kvc_sim_behaviour* behaviour);
 
 /* Opens a pseudo-terminal pair and starts answering; fails with 8012 when the system gives none. */
 int32_t kvc_sim_new(kvc_sim** sim);
-/* Stops the simulator; its device disappears (NULL is allowed). */
+/* Stops the simulator; its device disappears (NULL is allowed). Using the simulator after its
+   free, or freeing it twice, is undefined. */
 void kvc_sim_free(kvc_sim* sim);
 /* The device the library opens, such as /dev/pts/3. */
 int32_t kvc_sim_device_path(const kvc_sim* sim, char** text, size_t* text_len);

@@ -14,6 +14,8 @@ import os
 from pathlib import Path
 from typing import Callable, Iterator, Optional
 
+from .errors import Error
+
 c_int = ctypes.c_int
 c_int16 = ctypes.c_int16
 c_int32 = ctypes.c_int32
@@ -114,6 +116,8 @@ _LIBRARY_FUNCTIONS: dict[str, tuple] = {
     "kvc_list_ports": (c_void_p, P(c_size_t)),
     "kvc_is_com_port_available": (c_int32, P(c_int32)),
     "kvc_map_port": (c_int32, *_TEXT),
+    "kvc_map_device": (*_TEXT, P(c_int32)),
+    "kvc_unmap_device": (c_int32, *_TEXT, P(c_int)),
     "kvc_port_device_path": (c_int32, *_OUT_TEXT),
     "kvc_ports_folder": _OUT_TEXT,
     "kvc_set_message_box_handler": (c_void_p, c_void_p),
@@ -221,10 +225,16 @@ TextArg = Optional[str | bytes]
 def text_in(value: TextArg) -> tuple[Optional[bytes], int]:
     """A Python text as the C interface's pointer and length; None gives the C++ default.
 
-    A str travels as one byte per character (Latin-1), as texts travel on the serial line."""
+    A str travels as one byte per character (Latin-1), as texts travel on the serial line; bytes
+    travel as they are. Anything else is a TypeError (bytes(123) would be 123 NUL bytes)."""
     if value is None:
         return None, 0
-    data = value.encode("latin-1") if isinstance(value, str) else bytes(value)
+    if isinstance(value, str):
+        data = value.encode("latin-1")
+    elif isinstance(value, (bytes, bytearray, memoryview)):
+        data = bytes(value)
+    else:
+        raise TypeError(f"a text must be str or bytes, not {type(value).__name__}")
     return data, len(data)
 
 
@@ -246,21 +256,32 @@ def text_out(call: Callable[[P(c_char_ptr), P(c_size_t)], int]) -> bytes:
     return take_bytes(pointer, length.value)
 
 
-_RANGES = {c_int16: (-0x8000, 0x7FFF), c_int32: (-0x80000000, 0x7FFFFFFF)}
+def _bounds(ctype: type) -> tuple[int, int]:
+    bits = 8 * ctypes.sizeof(ctype)
+    signed = ctype(-1).value < 0
+    return (-(1 << (bits - 1)), (1 << (bits - 1)) - 1) if signed else (0, (1 << bits) - 1)
 
 
 def in_range(value: int, ctype: type) -> int:
     """`value` as an int that fits `ctype`; OverflowError otherwise (ctypes would cut it silently)."""
+    if isinstance(value, float) and not value.is_integer():
+        raise TypeError(f"{value} is not a whole number")
     value = int(value)
-    low, high = _RANGES.get(ctype, (value, value))
+    low, high = _bounds(ctype)
     if not low <= value <= high:
         raise OverflowError(f"{value} does not fit the library's {8 * ctypes.sizeof(ctype)}-bit integer")
     return value
 
 
+def last_error(status: int) -> Error:
+    """The calling thread's last error of the C interface, for a call that returned `status`."""
+    number = lib.kvc_last_error_number() or status
+    source = (lib.kvc_last_error_source(None) or b"").decode("latin-1")
+    description = (lib.kvc_last_error_description(None) or b"").decode("latin-1")
+    return Error(number, source, description)
+
+
 def check(status: int) -> None:
     """Raises the thread's last error when `status` is not 0."""
     if status != 0:
-        from .errors import last_error
-
         raise last_error(status)

@@ -2,7 +2,6 @@
 """The exceptions of kivocom: one base carrying the library's number, source and description."""
 from __future__ import annotations
 
-
 from .enums import ECOMError
 
 
@@ -16,6 +15,12 @@ class Error(Exception):
         self.number = number
         self.source = source
         self.description = description
+
+
+class PortError(Error):
+    """The port cannot be used: no device behind it, the line was lost (unplugged), or the
+    connection is closed. `number` is the library's (8002 no device, 8020 a lost line, 8018
+    closed) and the description says why."""
 
 
 class Timeout(Error, TimeoutError):
@@ -35,16 +40,6 @@ class Aborted(Error):
         self.data = data
 
 
-def last_error(status: int) -> Error:
-    """The calling thread's last error of the C interface, for a call that returned `status`."""
-    from ._native import lib
-
-    number = lib.kvc_last_error_number() or status
-    source = (lib.kvc_last_error_source(None) or b"").decode("latin-1")
-    description = (lib.kvc_last_error_description(None) or b"").decode("latin-1")
-    return Error(number, source, description)
-
-
 _EXCHANGE_ERRORS: dict[int, tuple[type[Error], str]] = {
     ECOMError.CE_TIMEOUT: (Timeout, "No complete reply within the time-out."),
     ECOMError.CE_INVALID_DATA: (InvalidData, "The reply holds characters above 128."),
@@ -61,13 +56,4 @@ def exchange_error(code: int, source: str, data: bytes | str = b"") -> Error:
     return kind(code, source, description)
 
 
-def record(error: BaseException, source: str) -> None:
-    """Makes `error` the thread's last error of the C interface (for Python callbacks that fail)."""
-    from ._native import lib
-
-    text = str(error).encode("latin-1", "replace")
-    source_bytes = source.encode("latin-1", "replace")
-    lib.kvc_set_last_error(51, source_bytes, len(source_bytes), text, len(text))
-
-
-__all__ = ["Error", "Timeout", "InvalidData", "Aborted", "exchange_error"]
+__all__ = ["Error", "PortError", "Timeout", "InvalidData", "Aborted", "exchange_error"]

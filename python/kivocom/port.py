@@ -3,11 +3,14 @@
 from __future__ import annotations
 
 import ctypes
+import threading
 from dataclasses import dataclass
 from typing import TYPE_CHECKING, Optional, Protocol
 
 from . import _native
-from ._native import TextArg, c_char_ptr, c_int, c_int32, c_size_t, check, lib, take_bytes, text_in, text_out
+from ._controls import image_combo, list_control
+from ._native import (TextArg, c_char_ptr, c_int, c_int32, c_size_t, check, in_range, lib, take_bytes, text_in,
+                      text_out)
 from .system import hook_guard
 from .enums import EBaudRate, ECOMError, EControllerStyle, EDataBits, EParity, EStopBits
 
@@ -42,6 +45,20 @@ class ListControl(Protocol):
     def item_data(self, index: int, value: int) -> None: ...
 
 
+# Port handles whose last reference went away on a thread other than their owner's, by owner: the
+# library frees a handle only on the thread that made it, so the owner frees them at its next port.
+_orphans: dict[int, list[ctypes.c_void_p]] = {}
+_orphans_lock = threading.Lock()
+
+
+def free_orphans() -> None:
+    """Frees this thread's port handles that were dropped on other threads."""
+    with _orphans_lock:
+        handles = _orphans.pop(threading.get_ident(), [])
+    for handle in handles:
+        lib.kvc_port_free(handle)
+
+
 def _property(name: str, kind: type, doc: str, settable: bool = True) -> property:
     getter = getattr(lib, f"kvc_port_get_{name}")
     ctype = _native.PORT_PROPERTIES[name][0]
@@ -65,22 +82,33 @@ class CCOMPort:
     """One serial port for one kind of instrument controller, with the C++ class's members.
 
     Texts go in as str (one byte per character, Latin-1) or bytes and come back as str with one
-    character per byte received. A port object is used on the thread that created it; all ports
-    of a thread share one line."""
+    character per byte received. A port object is used on the thread that created it (a call from
+    another thread raises kivocom.Error 0x8001010E); all ports of a thread share one line. For an
+    instrument shared by threads, use kivocom.open(), whose connections take any thread's calls."""
 
     def __init__(self) -> None:
+        free_orphans()
         handle = ctypes.c_void_p()
         check(lib.kvc_port_new(ctypes.byref(handle)))
+        self._owner = threading.get_ident()
         self._handle = handle
         self._code = c_int32()
-        self._reply = c_char_ptr()
-        self._length = c_size_t()
 
     def __del__(self) -> None:
+        self.free()
+
+    def free(self) -> None:
+        """Ends the library's port object now (closing the line when it is open); the object
+        cannot be used afterwards. Dropping the last reference does the same."""
         handle = getattr(self, "_handle", None)
-        if handle:
+        if not handle:
+            return
+        self._handle = None
+        if threading.get_ident() == self._owner:
             lib.kvc_port_free(handle)
-            self._handle = None
+            return
+        with _orphans_lock:
+            _orphans.setdefault(self._owner, []).append(handle)
 
     CheckNonAscii = _property("check_non_ascii", bool, "Whether replies with characters above 128 are CE_INVALID_DATA.")
     AutoClose = _property("auto_close", bool, "Whether every exchange closes the line at its end.")
@@ -114,11 +142,11 @@ class CCOMPort:
     def LineInput(self, timeout_ms: int = 0) -> str:
         """Waits up to `timeout_ms` for bytes on the thread's open line and returns those waiting
         (empty after the time-out), such as an omega acknowledgement; raises 8018 when closed."""
-        return text_out(lambda p, n: lib.kvc_port_line_input(self._handle, int(timeout_ms), p, n)).decode("latin-1")
+        return text_out(lambda p, n: lib.kvc_port_line_input(self._handle, in_range(timeout_ms, c_int32), p, n)).decode("latin-1")
 
     def BaudRateName(self, vData: int = -2) -> str:
         """The text of baud rate `vData` ("150" ... "921600"); -2 names the current rate."""
-        return text_out(lambda p, n: lib.kvc_port_baud_rate_name(self._handle, int(vData), p, n)).decode("latin-1")
+        return text_out(lambda p, n: lib.kvc_port_baud_rate_name(self._handle, in_range(vData, c_int32), p, n)).decode("latin-1")
 
     def IsConfigured(self) -> bool:
         """Whether both the baud rate and the port number are chosen."""
@@ -158,13 +186,14 @@ class CCOMPort:
         return self._read(cmd, ssport, Address).decode("latin-1"), ECOMError(self._code.value)
 
     def _read(self, cmd: TextArg, ssport: TextArg, address: TextArg) -> bytes:
-        # The exchange's hot path: one foreign call, one copy, one free.
+        # The exchange's hot path: one foreign call, one copy, one free. The reply's out-pointers
+        # are the call's own, since the library clears them even for a call it refuses.
         data, size = text_in(cmd)
+        reply, length = c_char_ptr(), c_size_t()
         status = lib.kvc_port_read_port(self._handle, ctypes.byref(self._code), data, size,
-                                        *text_in(ssport), *text_in(address),
-                                        ctypes.byref(self._reply), ctypes.byref(self._length))
+                                        *text_in(ssport), *text_in(address), ctypes.byref(reply), ctypes.byref(length))
         check(status)
-        return take_bytes(self._reply, self._length.value)
+        return take_bytes(reply, length.value)
 
     def Download(self, BinaryMode: bool = False, cmd: TextArg = "", ssport: TextArg = "", Address: TextArg = "",
                  readings: int = 1) -> tuple[str, ECOMError]:
@@ -176,7 +205,7 @@ class CCOMPort:
         reply = c_char_ptr()
         length = c_size_t()
         check(lib.kvc_port_download(self._handle, 1 if binary else 0, ctypes.byref(self._code), *text_in(cmd),
-                                    *text_in(ssport), *text_in(address), int(readings), ctypes.byref(reply),
+                                    *text_in(ssport), *text_in(address), in_range(readings, c_int32), ctypes.byref(reply),
                                     ctypes.byref(length)))
         data = take_bytes(reply, length.value)
         hook_guard().reraise()  # a progress window that raised cancelled the download
@@ -196,15 +225,11 @@ class CCOMPort:
 
     def FillCOMPortsCombo(self, ctrl: ImageCombo, CurrentPort: int = 0) -> None:
         """Fills `ctrl` with the ports present, marking those in use, and selects `CurrentPort`."""
-        from ._controls import image_combo
-
         with image_combo(ctrl) as combo:
             check(lib.kvc_port_fill_com_ports_combo(self._handle, ctypes.byref(combo), int(CurrentPort)))
 
     def FillBaudRatesCombo(self, ctrl: ListControl) -> None:
         """Fills `ctrl` with the baud rates from MinBaudRate to MaxBaudRate, each carrying its index."""
-        from ._controls import list_control
-
         with list_control(ctrl) as control:
             check(lib.kvc_port_fill_baud_rates_combo(self._handle, ctypes.byref(control)))
 

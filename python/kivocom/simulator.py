@@ -5,19 +5,18 @@ travel a real line to instruments that answer as configured."""
 from __future__ import annotations
 
 import ctypes
-import itertools
 from dataclasses import dataclass
 from typing import Optional
 
-from ._native import TextArg, c_char_ptr, c_int, c_int32, c_int64, c_size_t, check, simulator_library, take_bytes, text_in, text_out
+from ._native import (TextArg, c_char_ptr, c_int, c_int32, c_int64, c_size_t, check, in_range, simulator_library,
+                      take_bytes, text_in, text_out)
 from .enums import EControllerStyle, ESmartSwitchStyle
-from .system import map_port
+from .system import map_device, unmap_device
 
 _STYLE_NAMES = {"kivo": EControllerStyle.CS_KIVO, "omega": EControllerStyle.CS_OMEGA,
                 "azonix": EControllerStyle.CS_AZONIX, "xsys": EControllerStyle.CS_XSYS}
 _SWITCH_NAMES = {"bb4": ESmartSwitchStyle.SSS_BB4PORT, "bb8": ESmartSwitchStyle.SSS_BB8PORT,
                  "bt528": ESmartSwitchStyle.SSS_BT528AP}
-_port_numbers = itertools.count(240)  # numbers the simulators of this process map themselves to
 
 
 def controller_style(style: str | int) -> EControllerStyle:
@@ -97,15 +96,17 @@ class Instrument:
         """Sets how the answers travel."""
         b = behaviour
         check(self._sim._lib.kvc_sim_set_behaviour(self._sim._handle, self.id, ctypes.byref(_Behaviour(
-            b.reply_delay_us, int(b.paced), b.piece_size, b.piece_gap_ms, int(b.silent), b.unplug_after, int(b.echo)))))
+            in_range(b.reply_delay_us, c_int64), int(b.paced), in_range(b.piece_size, c_size_t),
+            in_range(b.piece_gap_ms, c_int32), int(b.silent), in_range(b.unplug_after, c_int64), int(b.echo)))))
         return self
 
     def readings(self, command: TextArg, count: int, *, binary: bool = False, per_piece: int = 0,
                  gap_ms: int = 800) -> "Instrument":
         """Stores `count` readings, streamed when `command` arrives: text lines such as
         "+0020.25", or binary records after a 4-digit count; `per_piece` readings at a time."""
-        check(self._sim._lib.kvc_sim_set_download(self._sim._handle, self.id, *text_in(command), int(count),
-                                                  int(binary), int(per_piece), int(gap_ms)))
+        check(self._sim._lib.kvc_sim_set_download(self._sim._handle, self.id, *text_in(command),
+                                                  in_range(count, c_int32), int(binary),
+                                                  in_range(per_piece, c_int32), in_range(gap_ms, c_int32)))
         return self
 
 
@@ -119,14 +120,13 @@ class Simulator:
         check(self._lib.kvc_sim_new(ctypes.byref(handle)))
         self._handle = handle
         self.device: str = text_out(lambda p, n: self._lib.kvc_sim_device_path(self._handle, p, n)).decode()
-        self.port: int = next(_port_numbers)
-        map_port(self.port, self.device)
+        self.port: int = map_device(self.device)
         self.baud = baud
 
     def close(self) -> None:
         """Stops the simulator and removes its port mapping."""
         if self._handle:
-            map_port(self.port, "")
+            unmap_device(self.port, self.device)
             self._lib.kvc_sim_free(self._handle)
             self._handle = None
 
@@ -149,7 +149,7 @@ class Simulator:
 
     @baud.setter
     def baud(self, bits_per_second: int) -> None:
-        check(self._lib.kvc_sim_set_baud_rate(self._handle, int(bits_per_second)))
+        check(self._lib.kvc_sim_set_baud_rate(self._handle, in_range(bits_per_second, c_int32)))
 
     def add_instrument(self, style: str | int = "kivo", address: str = "", switch_port: str = "",
                        replies: Optional[dict[str, str | bytes]] = None) -> Instrument:
@@ -189,7 +189,7 @@ class Simulator:
     def wait_for_received(self, sequence: TextArg, timeout_ms: int = 1000) -> bool:
         """Waits until `sequence` has been received; False when `timeout_ms` passed first."""
         arrived = c_int()
-        check(self._lib.kvc_sim_wait_for_received(self._handle, *text_in(sequence), int(timeout_ms),
+        check(self._lib.kvc_sim_wait_for_received(self._handle, *text_in(sequence), in_range(timeout_ms, c_int32),
                                                   ctypes.byref(arrived)))
         return arrived.value != 0
 

@@ -96,6 +96,22 @@ def map_port(port: int, device: TextArg) -> None:
     check(lib.kvc_map_port(int(port), *text_in(device or "")))
 
 
+def map_device(device: str) -> int:
+    """Maps `device` to a port number of its own for this process and returns it: the number the
+    ports folder already gives that device, else a free one from 256 down. No number in use is
+    ever given; end the mapping with unmap_device."""
+    number = c_int32()
+    check(lib.kvc_map_device(*text_in(device), ctypes.byref(number)))
+    return number.value
+
+
+def unmap_device(port: int, device: str) -> bool:
+    """Ends the mapping of `port` made by map_device, only while it still names `device`."""
+    removed = c_int()
+    check(lib.kvc_unmap_device(int(port), *text_in(device), ctypes.byref(removed)))
+    return removed.value != 0
+
+
 def port_device_path(port: int) -> str:
     """The device path port number `port` resolves to (it may not exist)."""
     return text_out(lambda p, n: lib.kvc_port_device_path(int(port), p, n)).decode("utf-8", "replace")

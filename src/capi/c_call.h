@@ -3,6 +3,7 @@
 // status and the thread's last-error record, arguments checked, texts converted both ways.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -15,16 +16,17 @@
 
 namespace kivocom::capi {
 
-// A fault in the arguments of a C call (a NULL handle or out-pointer), reported under the C
-// function's own name.
+// A fault in the arguments of a C call (a NULL or dead handle, a NULL out-pointer, a length no
+// text can have), reported under the C function's own name.
 struct ArgumentFault {
-  const char* what;
+  int32_t number;
+  std::string description;
 };
 
 // Throws ArgumentFault when `pointer` is NULL.
 template <class T>
 T& Required(T* pointer, const char* what) {
-  if (pointer == nullptr) throw ArgumentFault{what};
+  if (pointer == nullptr) throw ArgumentFault{KVC_ERR_INVALID_ARGUMENT, std::string(what) + " must not be NULL."};
   return *pointer;
 }
 
@@ -43,7 +45,7 @@ int32_t Call(const char* function, Body&& body) noexcept {
   } catch (const Error& e) {
     return Record(e.Number(), e.Source(), e.Description());
   } catch (const ArgumentFault& fault) {
-    return Record(KVC_ERR_INVALID_ARGUMENT, function, std::string(fault.what) + " must not be NULL.");
+    return Record(fault.number, function, fault.description);
   } catch (const std::bad_alloc&) {
     return Record(KVC_ERR_OUT_OF_MEMORY, function, "Out of memory.");
   } catch (const std::exception& e) {
@@ -53,10 +55,16 @@ int32_t Call(const char* function, Body&& body) noexcept {
   }
 }
 
-// The text `data`/`length` (KVC_NTS: up to its NUL), or `fallback` when `data` is NULL.
+// The text `data`/`length` (KVC_NTS: up to its NUL), or `fallback` when `data` is NULL. A length
+// beyond the largest object a program can hold is a fault of the call (most often a negative
+// number passed as a size), never an attempt to allocate it.
 inline std::string TextIn(const char* data, size_t length, const char* fallback = "") {
   if (data == nullptr) return fallback;
-  return length == KVC_NTS ? std::string(data) : std::string(data, length);
+  if (length == KVC_NTS) return std::string(data);
+  if (length > static_cast<size_t>(PTRDIFF_MAX))
+    throw ArgumentFault{KVC_ERR_INVALID_ARGUMENT, "A text length of " + std::to_string(length) +
+                                                      " bytes is beyond any text; KVC_NTS reads up to the NUL."};
+  return std::string(data, length);
 }
 
 // Hands `text` to the caller in a buffer of its own (freed with kvc_free), NUL-terminated.

@@ -9,6 +9,9 @@
 using kivocom::KivoINIFile;
 using kivocom::capi::BoolOut;
 using kivocom::capi::Call;
+using kivocom::capi::FreeHandle;
+using kivocom::capi::MakeHandle;
+using kivocom::capi::Live;
 using kivocom::capi::Required;
 using kivocom::capi::TextCall;
 using kivocom::capi::TextIn;
@@ -16,8 +19,8 @@ using kivocom::capi::TextOut;
 
 namespace {
 
-KivoINIFile& File(kvc_ini* ini) { return *Required(ini, "ini").file; }
-const KivoINIFile& File(const kvc_ini* ini) { return *Required(ini, "ini").file; }
+KivoINIFile& File(kvc_ini* ini) { return *Live(ini, "ini").file; }
+const KivoINIFile& File(const kvc_ini* ini) { return *Live(ini, "ini").file; }
 
 // Reads `key` into `*value` through `read`, with `*found` telling whether it was there.
 template <class T, class Read>
@@ -38,10 +41,10 @@ extern "C" {
 
 int32_t kvc_ini_new(kvc_ini** ini) {
   if (ini != nullptr) *ini = nullptr;
-  return Call("kvc_ini_new", [&] { Required(ini, "ini") = new kvc_ini(); });
+  return Call("kvc_ini_new", [&] { MakeHandle(ini, "ini"); });
 }
 
-void kvc_ini_free(kvc_ini* ini) { delete ini; }
+void kvc_ini_free(kvc_ini* ini) { FreeHandle("kvc_ini_free", ini); }
 
 int32_t kvc_ini_set_file_name(kvc_ini* ini, const char* name, size_t name_len) {
   return Call("kvc_ini_set_file_name", [&] { File(ini).FileName(TextIn(name, name_len)); });

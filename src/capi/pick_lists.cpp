@@ -9,6 +9,7 @@
 #include "kivocom/pick_list_controls.h"
 
 using kivocom::capi::Call;
+using kivocom::capi::Live;
 using kivocom::capi::Required;
 
 namespace {
@@ -21,7 +22,8 @@ void Check(int32_t result, const char* source) {
 // Throws ArgumentFault unless every callback is set.
 template <class... Callbacks>
 void RequireAll(Callbacks... callbacks) {
-  if (((callbacks == nullptr) || ...)) throw kivocom::capi::ArgumentFault{"every callback of the control"};
+  if (((callbacks == nullptr) || ...))
+    throw kivocom::capi::ArgumentFault{KVC_ERR_INVALID_ARGUMENT, "every callback of the control must not be NULL."};
 }
 
 class CallbackComboItem : public kivocom::ComboItem {
@@ -87,7 +89,7 @@ extern "C" {
 
 int32_t kvc_port_fill_com_ports_combo(kvc_port* port, const kvc_image_combo* combo, int16_t current_port) {
   return Call("kvc_port_fill_com_ports_combo", [&] {
-    kivocom::CCOMPort& p = Required(port, "port").port;
+    kivocom::CCOMPort& p = Live(port, "port").port;
     CallbackComboItems control(Required(combo, "combo"));
     p.FillCOMPortsCombo(control, current_port);
   });
@@ -95,7 +97,7 @@ int32_t kvc_port_fill_com_ports_combo(kvc_port* port, const kvc_image_combo* com
 
 int32_t kvc_port_fill_baud_rates_combo(kvc_port* port, const kvc_list_control* list) {
   return Call("kvc_port_fill_baud_rates_combo", [&] {
-    kivocom::CCOMPort& p = Required(port, "port").port;
+    kivocom::CCOMPort& p = Live(port, "port").port;
     CallbackListControl control(Required(list, "list"));
     p.FillBaudRatesCombo(control);
   });

@@ -7,6 +7,9 @@
 using kivocom::CCOMPort;
 using kivocom::capi::BoolOut;
 using kivocom::capi::Call;
+using kivocom::capi::FreeHandle;
+using kivocom::capi::MakeHandle;
+using kivocom::capi::Live;
 using kivocom::capi::Required;
 using kivocom::capi::TextCall;
 
@@ -16,7 +19,7 @@ namespace {
 template <class T, class Getter>
 int32_t Get(const char* function, const kvc_port* port, T* value, Getter&& get) noexcept {
   return Call(function, [&] {
-    const CCOMPort& p = Required(port, "port").port;
+    const CCOMPort& p = Live(port, "port").port;
     Required(value, "value") = static_cast<T>(get(p));
   });
 }
@@ -24,7 +27,7 @@ int32_t Get(const char* function, const kvc_port* port, T* value, Getter&& get) 
 // Runs `set` on the port.
 template <class Setter>
 int32_t Set(const char* function, kvc_port* port, Setter&& set) noexcept {
-  return Call(function, [&] { set(Required(port, "port").port); });
+  return Call(function, [&] { set(Live(port, "port").port); });
 }
 
 }  // namespace
@@ -33,10 +36,10 @@ extern "C" {
 
 int32_t kvc_port_new(kvc_port** port) {
   if (port != nullptr) *port = nullptr;
-  return Call("kvc_port_new", [&] { Required(port, "port") = new kvc_port(); });
+  return Call("kvc_port_new", [&] { MakeHandle(port, "port"); });
 }
 
-void kvc_port_free(kvc_port* port) { delete port; }
+void kvc_port_free(kvc_port* port) { FreeHandle("kvc_port_free", port); }
 
 int32_t kvc_port_get_check_non_ascii(const kvc_port* port, int* value) {
   return Get("kvc_port_get_check_non_ascii", port, value, [](const CCOMPort& p) { return BoolOut(p.CheckNonAscii()); });
@@ -148,19 +151,19 @@ int32_t kvc_port_get_line_open(const kvc_port* port, int* value) {
 }
 int32_t kvc_port_get_line_settings(const kvc_port* port, char** text, size_t* text_len) {
   return TextCall("kvc_port_get_line_settings", text, text_len,
-                  [&] { return Required(port, "port").port.COMControl().Settings(); });
+                  [&] { return Live(port, "port").port.COMControl().Settings(); });
 }
 
 int32_t kvc_port_line_input(kvc_port* port, int32_t timeout_ms, char** bytes, size_t* bytes_len) {
   return TextCall("kvc_port_line_input", bytes, bytes_len, [&] {
-    kivocom::SerialControl& line = Required(port, "port").port.COMControl();
+    kivocom::SerialControl& line = Live(port, "port").port.COMControl();
     return line.WaitForInput(timeout_ms) ? line.Input() : std::string();
   });
 }
 
 int32_t kvc_port_baud_rate_name(const kvc_port* port, int32_t index, char** text, size_t* text_len) {
   return TextCall("kvc_port_baud_rate_name", text, text_len,
-                  [&] { return Required(port, "port").port.BaudRateName(index); });
+                  [&] { return Live(port, "port").port.BaudRateName(index); });
 }
 
 int32_t kvc_port_is_configured(const kvc_port* port, int* value) {

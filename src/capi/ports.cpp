@@ -54,6 +54,15 @@ void Fill(kvc_port_info& out, const kivocom::PortInfo& info) {
   out.usb_product = Copy(usb.product);
 }
 
+// A device path from the caller; a NUL inside it would cut the path the system opens short, so
+// that a different device than the one named would be opened.
+std::string DevicePathIn(const char* path, size_t length) {
+  std::string text = TextIn(path, length);
+  if (text.find('\0') != std::string::npos)
+    throw kivocom::capi::ArgumentFault{KVC_ERR_INVALID_ARGUMENT, "The device path holds a NUL byte."};
+  return text;
+}
+
 }  // namespace
 
 extern "C" {
@@ -95,7 +104,23 @@ int32_t kvc_is_com_port_available(int32_t port, int32_t* status) {
 }
 
 int32_t kvc_map_port(int32_t port, const char* path, size_t path_len) {
-  return Call("kvc_map_port", [&] { kivocom::MapPortToDevice(port, TextIn(path, path_len)); });
+  return Call("kvc_map_port", [&] { kivocom::MapPortToDevice(port, DevicePathIn(path, path_len)); });
+}
+
+int32_t kvc_map_device(const char* path, size_t path_len, int32_t* port) {
+  if (port != nullptr) *port = 0;
+  return Call("kvc_map_device", [&] {
+    int32_t& number = Required(port, "port");
+    number = kivocom::MapDeviceToFreePort(DevicePathIn(path, path_len));
+  });
+}
+
+int32_t kvc_unmap_device(int32_t port, const char* path, size_t path_len, int* removed) {
+  if (removed != nullptr) *removed = 0;
+  return Call("kvc_unmap_device", [&] {
+    int& result = Required(removed, "removed");
+    result = kivocom::UnmapPort(port, DevicePathIn(path, path_len)) ? 1 : 0;
+  });
 }
 
 int32_t kvc_port_device_path(int32_t port, char** text, size_t* text_len) {

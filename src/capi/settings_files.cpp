@@ -8,6 +8,7 @@
 using kivocom::IniFile;
 using kivocom::capi::BoolOut;
 using kivocom::capi::Call;
+using kivocom::capi::Live;
 using kivocom::capi::Required;
 using kivocom::capi::TextIn;
 
@@ -17,7 +18,7 @@ namespace {
 // class makes a settings file of its own for the call.
 std::shared_ptr<IniFile> Component(kvc_ini* ini) {
   if (ini == nullptr) return nullptr;
-  return ini->file;
+  return Live(ini, "ini").file;
 }
 
 }  // namespace
@@ -28,7 +29,7 @@ int32_t kvc_port_write_to_file(kvc_port* port, kvc_ini* ini, const char* fname, 
                                const char* secname, size_t secname_len) {
   return Call("kvc_port_write_to_file", [&] {
     std::shared_ptr<IniFile> file = Component(ini);
-    Required(port, "port").port.WriteToFile(file, TextIn(fname, fname_len), TextIn(secname, secname_len, "COMPort"));
+    Live(port, "port").port.WriteToFile(file, TextIn(fname, fname_len), TextIn(secname, secname_len, "COMPort"));
   });
 }
 
@@ -38,7 +39,7 @@ int32_t kvc_port_read_from_file(kvc_port* port, kvc_ini* ini, const char* fname,
   return Call("kvc_port_read_from_file", [&] {
     int& result = Required(complete, "complete");
     std::shared_ptr<IniFile> file = Component(ini);
-    result = BoolOut(Required(port, "port").port.ReadFromFile(file, TextIn(fname, fname_len),
+    result = BoolOut(Live(port, "port").port.ReadFromFile(file, TextIn(fname, fname_len),
                                                                TextIn(secname, secname_len, "COMPort")));
   });
 }
@@ -47,7 +48,7 @@ int32_t kvc_switch_write_to_file(kvc_switch* sw, kvc_ini* ini, const char* fname
                                  const char* secname, size_t secname_len) {
   return Call("kvc_switch_write_to_file", [&] {
     std::shared_ptr<IniFile> file = Component(ini);
-    Required(sw, "sw").sw.WriteToFile(file, TextIn(fname, fname_len), TextIn(secname, secname_len, "SmartSwitch"));
+    Live(sw, "sw").sw.WriteToFile(file, TextIn(fname, fname_len), TextIn(secname, secname_len, "SmartSwitch"));
   });
 }
 
@@ -57,13 +58,13 @@ int32_t kvc_switch_read_from_file(kvc_switch* sw, kvc_ini* ini, const char* fnam
   return Call("kvc_switch_read_from_file", [&] {
     int& result = Required(complete, "complete");
     std::shared_ptr<IniFile> file = Component(ini);
-    result = BoolOut(Required(sw, "sw").sw.ReadFromFile(file, TextIn(fname, fname_len),
+    result = BoolOut(Live(sw, "sw").sw.ReadFromFile(file, TextIn(fname, fname_len),
                                                          TextIn(secname, secname_len, "SmartSwitch")));
   });
 }
 
 int32_t kvc_port_update_debug_file(kvc_port* port, const char* text, size_t text_len) {
-  return Call("kvc_port_update_debug_file", [&] { Required(port, "port").port.UpdateDebugFile(TextIn(text, text_len)); });
+  return Call("kvc_port_update_debug_file", [&] { Live(port, "port").port.UpdateDebugFile(TextIn(text, text_len)); });
 }
 
 }  // extern "C"

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Port numbers named through the ports folder: a link, or a plain file whose first line holds the
-// device path, however the editor left blanks around it.
+// device path, however the editor left blanks around it; and the numbers devices are given.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -25,6 +25,25 @@ TEST(PortsFolder, FilesAndLinksNameTheDevice) {
   }
   ASSERT_EQ(symlink("/dev/null", scratch.Path("com9").c_str()), 0);
   EXPECT_EQ(PortDevicePath(9), scratch.Path("com9"));
+  unsetenv("KIVOCOM_PORTS_DIR");
+}
+
+TEST(PortsFolder, ADeviceGetsTheNumberTheFolderGivesItElseOneNamingNothing) {
+  ScratchFolder scratch;
+  setenv("KIVOCOM_PORTS_DIR", scratch.Folder().c_str(), 1);
+  WriteFileBytes(scratch.Path("com200"), "/dev/kivocom-recorded\n");
+  WriteFileBytes(scratch.Path("com256"), "/dev/kivocom-other\n");
+  EXPECT_EQ(MapDeviceToFreePort("/dev/kivocom-recorded"), 200);
+  const int32_t fresh = MapDeviceToFreePort("/dev/kivocom-new");
+  EXPECT_TRUE(fresh != 200 && fresh != 256 && fresh >= 1) << fresh;
+  EXPECT_EQ(PortDevicePath(fresh), "/dev/kivocom-new");
+  const int32_t second = MapDeviceToFreePort("/dev/kivocom-recorded");
+  EXPECT_NE(second, 200);  // the recorded number is mapped already: never given twice
+  EXPECT_FALSE(UnmapPort(fresh, "/dev/kivocom-recorded"));
+  EXPECT_TRUE(UnmapPort(fresh, "/dev/kivocom-new"));
+  EXPECT_TRUE(UnmapPort(200, "/dev/kivocom-recorded"));
+  EXPECT_TRUE(UnmapPort(second, "/dev/kivocom-recorded"));
+  EXPECT_EQ(PortDevicePath(256), "/dev/kivocom-other");
   unsetenv("KIVOCOM_PORTS_DIR");
 }
 
