@@ -110,6 +110,31 @@ class KivocomVisaLibrary(VisaLibraryBase):
                        mechanism: constants.EventMechanism) -> StatusCode:
         return self._call(session, lambda s: (None, StatusCode.success), None)
 
+    # ---- Operations a serial line through kivocom does not offer: VI_ERROR_NSUP_OPER ----
+
+    def lock(self, session: VISASession, lock_type: constants.Lock, timeout: int,
+             requested_key: Optional[str] = None) -> tuple[str, StatusCode]:
+        return self._unsupported(session)
+
+    def unlock(self, session: VISASession) -> StatusCode:
+        return self._unsupported(session)
+
+    def read_stb(self, session: VISASession) -> tuple[int, StatusCode]:
+        return self._unsupported(session)
+
+    def assert_trigger(self, session: VISASession, protocol: constants.TriggerProtocol) -> StatusCode:
+        return self._unsupported(session)
+
+    def enable_event(self, session: VISASession, event_type: constants.EventType, mechanism: constants.EventMechanism,
+                     context: Any = None) -> StatusCode:
+        return self._unsupported(session)
+
+    def _unsupported(self, session: VISASession) -> Any:
+        def refuse(_: SerialSession) -> Any:
+            raise VisaFailure(StatusCode.error_nonsupported_operation)
+
+        return self._call(session, refuse, None)
+
     # ---- Attributes ----
 
     def get_attribute(self, session: VISASession, attribute: A) -> tuple[Any, StatusCode]:

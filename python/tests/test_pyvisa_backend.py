@@ -144,6 +144,14 @@ def test_line_settings_kivocom_cannot_honour_are_refused(rm, sim):
         assert caught.value.error_code == StatusCode.error_nonsupported_attribute
 
 
+def test_operations_not_offered_raise_the_visa_error(rm, sim):
+    with open_sim(rm, sim) as meter:
+        for operation in (meter.lock_excl, meter.read_stb, meter.assert_trigger):
+            with pytest.raises(VisaIOError) as caught:
+                operation()
+            assert caught.value.error_code == StatusCode.error_nonsupported_operation
+
+
 def test_two_resources_at_once_each_keep_their_line(rm):
     with kivocom.Simulator() as one, kivocom.Simulator() as two:
         one.add_instrument(replies={"ID": "one"}).behaviour(QUICK)
