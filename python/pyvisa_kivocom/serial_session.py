@@ -23,7 +23,7 @@ from .resource_names import SerialResource
 
 _WAIT_SLICE_MS = 200  # an endless read looks this often whether its session is closing
 _LINE_LOST = 8020
-_NO_DEVICE, _HELD = 2, 5
+_NO_DEVICE = 2  # is_com_port_available: no device behind the number
 
 
 class VisaFailure(Exception):
@@ -73,9 +73,14 @@ class SerialSession:
             raise VisaFailure(self._open_status()) from error
 
     def _open_status(self) -> StatusCode:
-        number = self._connection.port_object.port if self._connection else 0
-        state = kivocom.is_com_port_available(number) if number > 0 else _NO_DEVICE
-        return StatusCode.error_resource_busy if state == _HELD else StatusCode.error_resource_not_found
+        # A present device that does not open is held: by another program, or by another
+        # resource of this one (the probe does not count this process's own locks). A network
+        # port that does not open is taken as absent.
+        port = self.resource.port
+        if self._connection is None or isinstance(port, str) and "://" in port:
+            return StatusCode.error_resource_not_found
+        state = kivocom.is_com_port_available(self._connection.port_object.port)
+        return StatusCode.error_resource_not_found if state == _NO_DEVICE else StatusCode.error_resource_busy
 
     def _close(self) -> None:
         if self._connection is not None:

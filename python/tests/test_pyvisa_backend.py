@@ -7,6 +7,7 @@ from __future__ import annotations
 import shutil
 import socket
 import subprocess
+import sys
 import threading
 import time
 from pathlib import Path
@@ -21,6 +22,12 @@ import kivocom  # noqa: E402
 from pyvisa_kivocom import resource_names  # noqa: E402
 
 QUICK = kivocom.Behaviour(reply_delay_us=1000, paced=False)
+HOLD_PORT = """import sys, time, kivocom
+port = kivocom.open(sys.argv[1], keep_open=True).port_object
+port.OpenPort()
+print("holding", flush=True)
+time.sleep(30)
+"""
 
 
 @pytest.fixture
@@ -167,12 +174,24 @@ def test_two_resources_at_once_each_keep_their_line(rm):
             assert answers == ["two"]
 
 
-def test_opening_a_missing_device_or_using_a_closed_session(rm, sim):
+def test_opening_a_missing_or_held_port_or_using_a_closed_session(rm, sim):
     with pytest.raises(VisaIOError) as caught:
         rm.open_resource("ASRL/dev/kivocom-no-such-device::INSTR")
     assert caught.value.error_code == StatusCode.error_resource_not_found
     assert isinstance(caught.value.__cause__, kivocom.Error)
+    holder = subprocess.Popen([sys.executable, "-c", HOLD_PORT, sim.device], stdout=subprocess.PIPE, text=True)
+    try:
+        assert holder.stdout.readline().strip() == "holding"
+        with pytest.raises(VisaIOError) as caught:
+            rm.open_resource(f"ASRL{sim.device}::INSTR")
+        assert caught.value.error_code == StatusCode.error_resource_busy  # held by another program
+    finally:
+        holder.terminate()
+        holder.wait(5)
     meter = open_sim(rm, sim)
+    with pytest.raises(VisaIOError) as caught:
+        rm.open_resource(f"ASRL{sim.device}::INSTR")
+    assert caught.value.error_code == StatusCode.error_resource_busy  # held by another resource
     meter.close()
     with pytest.raises(pyvisa.errors.InvalidSession):
         meter.query("PV")
