@@ -18,7 +18,7 @@ from pyvisa.constants import ResourceAttribute as A, SerialTermination, StatusCo
 import kivocom
 from kivocom import EBaudRate
 
-from .line_thread import LineThread
+from .line_thread import LineThread, LineThreadStopped
 from .resource_names import SerialResource
 
 _WAIT_SLICE_MS = 200  # an endless read looks this often whether its session is closing
@@ -108,7 +108,7 @@ class SerialSession:
             text = out.decode("latin-1").rstrip("\r\n")
             out = (self._port.FrameCommand(text, self.resource.options.get("address", "")) + "\r").encode("latin-1")
         self._on_line(lambda: self._port.LineOutput(out))
-        self._last_written = out
+        self._last_written = out  # sent again by a read's retries
         return len(data)
 
     def read(self, count: int) -> tuple[bytes, StatusCode]:
@@ -119,22 +119,28 @@ class SerialSession:
             found = self._on_line(lambda: self._collect(count))
             if found is not None:
                 return found
+            if self._closing:
+                raise VisaFailure(StatusCode.error_abort)  # closed from another thread
             if attempt + 1 < self.retries and self._last_written:
                 self._on_line(lambda: self._port.LineOutput(self._last_written))
-        self._pending.clear()
+        self._on_line(self._pending.clear)
         raise VisaFailure(StatusCode.error_timeout)
 
     def _collect(self, count: int) -> Optional[tuple[bytes, StatusCode]]:
-        deadline = None if self.timeout_ms == constants.VI_TMO_INFINITE else time.monotonic() + self.timeout_ms / 1000
+        # Waits in slices, so that a closing from another thread ends an endless or long read;
+        # the line is looked at at least once, so an immediate time-out still takes what waits.
+        endless = self.timeout_ms == constants.VI_TMO_INFINITE
+        deadline = time.monotonic() + self.timeout_ms / 1000
+        looked = False
         while True:
             found = self._take(count)
             if found is not None:
                 return found
-            left_ms = _WAIT_SLICE_MS if deadline is None else int((deadline - time.monotonic()) * 1000)
-            if left_ms <= 0 or self._closing:
+            left_ms = _WAIT_SLICE_MS if endless else int((deadline - time.monotonic()) * 1000)
+            if self._closing or left_ms <= 0 and looked:
                 return None
-            self._pending += self._port.LineInput(min(left_ms, _WAIT_SLICE_MS) if deadline is None else left_ms) \
-                .encode("latin-1")
+            self._pending += self._port.LineInput(max(0, min(left_ms, _WAIT_SLICE_MS))).encode("latin-1")
+            looked = True
 
     def _take(self, count: int) -> Optional[tuple[bytes, StatusCode]]:
         if self.end_in == SerialTermination.termination_char:
@@ -152,13 +158,19 @@ class SerialSession:
 
     def clear(self) -> None:
         """Discards every byte received and not yet read, and every byte not yet sent."""
-        self._pending.clear()
-        self._on_line(self._port.ClearBuffers)
+        def clear() -> None:
+            self._pending.clear()
+            self._port.ClearBuffers()
+
+        self._on_line(clear)
 
     def bytes_available(self) -> int:
         """Bytes received and not yet read."""
-        self._pending += self._on_line(lambda: self._port.LineInput(0)).encode("latin-1")
-        return len(self._pending)
+        def count() -> int:
+            self._pending += self._port.LineInput(0).encode("latin-1")
+            return len(self._pending)
+
+        return self._on_line(count)
 
     # ---- Line settings ----
 
@@ -197,6 +209,8 @@ class SerialSession:
     def _on_line(self, call: Callable[[], Any]) -> Any:
         try:
             return self._thread.run(call)
+        except LineThreadStopped as stopped:
+            raise VisaFailure(StatusCode.error_invalid_object) from stopped
         except kivocom.Error as error:
             lost = error.number == _LINE_LOST or self._port_lost()
             raise VisaFailure(StatusCode.error_connection_lost if lost else StatusCode.error_io) from error

@@ -109,6 +109,31 @@ def test_a_silent_instrument_raises_the_time_out_error(rm, sim):
         assert time.monotonic() - started < 1
 
 
+def test_an_immediate_time_out_takes_what_waits_and_close_ends_an_endless_read(rm, sim):
+    sim.add_instrument(replies={"ID": "meter"}).behaviour(QUICK)
+    meter = open_sim(rm, sim)
+    meter.write("ID")
+    assert sim.wait_for_received("ID\r\n")
+    time.sleep(0.05)
+    meter.timeout = 0
+    assert meter.read() == "meter"
+    meter.timeout = None  # endless
+    failures = []
+
+    def endless_read() -> None:
+        try:
+            meter.read()
+        except VisaIOError as error:
+            failures.append(error.error_code)
+
+    reader = threading.Thread(target=endless_read)
+    reader.start()
+    time.sleep(0.1)
+    meter.close()
+    reader.join(2)
+    assert not reader.is_alive() and failures == [StatusCode.error_abort]
+
+
 def test_retries_send_the_last_message_again(rm, sim):
     instrument = sim.add_instrument().behaviour(kivocom.Behaviour(silent=True))
     with open_sim(rm, sim, "?retries=3", timeout=80) as meter:
@@ -132,8 +157,9 @@ def test_switch_route_is_taken_once_at_open(rm, sim):
     sim.add_instrument(switch_port="A", replies={"ID": "meter A"}).behaviour(QUICK)
     sim.add_instrument(switch_port="C", replies={"ID": "meter C"}).behaviour(QUICK)
     with open_sim(rm, sim, "?switch=bb4&switch_port=C") as meter:
-        assert sim.connected_switch_port == "C"
         assert [meter.query("ID") for _ in range(2)] == ["meter C", "meter C"]
+        assert sim.connected_switch_port == "C"
+    assert sim.received.count(b"\x1b\x02C\r") == 1  # selected once, not before every message
 
 
 def test_line_settings_kivocom_cannot_honour_are_refused(rm, sim):
