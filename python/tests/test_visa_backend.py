@@ -173,6 +173,7 @@ def test_switch_route_is_taken_once_at_open(rm, sim):
     with open_sim(rm, sim, "?switch=bb4&switch_port=C") as meter:
         assert [meter.query("ID") for _ in range(2)] == ["meter C", "meter C"]
         assert sim.connected_switch_port == "C"
+    assert sim.wait_for_received(b"\x1b\x02\x04")  # released at close
     assert sim.received.count(b"\x1b\x02C\r") == 1  # selected once, not before every message
 
 
