@@ -68,4 +68,5 @@ install(FILES README.md LICENSE CHANGELOG.md DESTINATION ${CMAKE_INSTALL_DOCDIR}
 # another prefix or Python); it finds the libraries under the same prefix.
 set(KIVOCOM_PYTHON_INSTALL_DIR lib/python3/dist-packages CACHE STRING
   "Folder under the prefix for the kivocom Python package")
-install(DIRECTORY python/kivocom DESTINATION ${KIVOCOM_PYTHON_INSTALL_DIR} PATTERN __pycache__ EXCLUDE)
+install(DIRECTORY python/kivocom python/pyvisa_kivocom DESTINATION ${KIVOCOM_PYTHON_INSTALL_DIR}
+  PATTERN __pycache__ EXCLUDE)

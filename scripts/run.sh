@@ -20,7 +20,10 @@ packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libcli11-de
 case "${1:-}" in
   fuzz) packages+=(clang libclang-rt-14-dev) ;;
   test|test-sanitize) packages+=(ser2net) ;;  # the network-port tests run a real ser2net
-  python-test) packages+=(python3-pytest python3-setuptools python3-pip) ;;
+  # The PyVISA backend's tests drive PyVISA, pyvisa-py over pySerial, pymeasure and a real ser2net;
+  # definition files need PyYAML.
+  python-test) packages+=(python3-pytest python3-setuptools python3-pip python3-pyvisa python3-pyvisa-py
+                          python3-serial python3-pymeasure python3-yaml ser2net) ;;
   windows-build) packages+=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools libwine-dev googletest) ;;
   windows-test|com-test) packages+=(g++-mingw-w64-x86-64 mingw-w64-tools libwine-dev googletest wine wine64 xvfb xauth) ;;
 esac

@@ -233,6 +233,16 @@ int32_t kvc_port_get_line_settings(const kvc_port* port, char** text, size_t* te
    omega instrument's acknowledgement of a set frame. Fails with KVC_ERR_PORT_NOT_OPEN when the
    line is closed. */
 int32_t kvc_port_line_input(kvc_port* port, int32_t timeout_ms, char** bytes, size_t* bytes_len);
+/* Transmits `bytes` on the thread's open line exactly as given (no lone CR, no framing, no
+   clearing) and waits until they are on the wire: for programs that speak the instrument's
+   protocol byte by byte. Fails with KVC_ERR_PORT_NOT_OPEN when the line is closed, and with the
+   drain-time-out error when the bytes cannot leave. */
+int32_t kvc_port_line_output(kvc_port* port, const char* bytes, size_t bytes_len);
+/* The text WritePort puts on the line for `cmd` with `address`, before its final CR: the command
+   framed for the port's controller style (an omega poll frame), leading and trailing blanks
+   removed. */
+int32_t kvc_port_frame_command(const kvc_port* port, const char* cmd, size_t cmd_len, const char* address,
+                               size_t address_len, char** text, size_t* text_len);
 
 /* The text of baud rate `index` ("150" ... "921600", "2400" for any other index);
    KVC_BAUD_CURRENT names the port's current rate. */

@@ -76,6 +76,15 @@ int32_t kvc_sim_set_behaviour(kvc_sim* sim, size_t id, const kvc_sim_behaviour* 
 int32_t kvc_sim_set_download(kvc_sim* sim, size_t id, const char* command, size_t command_len, int32_t count,
                              int binary, int32_t per_piece, int32_t gap_ms);
 
+/* A program's own answers for instrument `id` (kivo, azonix or xsys style): `answer` is called on
+   the simulator's thread with every command the instrument hears, before its reply table. It
+   returns nonzero and sets `*text`/`*text_len` to the answer (without the line end; it must stay
+   valid until the function's next call), or returns 0 to use the reply table. It must not call
+   the simulator. NULL removes the function. */
+typedef int (*kvc_sim_answer_fn)(void* user, const char* command, size_t command_len, const char** text,
+                                 size_t* text_len);
+int32_t kvc_sim_set_answer_function(kvc_sim* sim, size_t id, kvc_sim_answer_fn answer, void* user);
+
 /* Puts a smart switch of `model` (KVC_SSS_*) in front of the instruments, no port connected. */
 int32_t kvc_sim_use_smart_switch(kvc_sim* sim, int32_t model);
 /* Takes the smart switch away. */

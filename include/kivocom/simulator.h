@@ -107,6 +107,11 @@ struct SimulatedInstrument {
   LineBehaviour behaviour;
   // Its stored readings and download command.
   StoredReadings download;
+  // CS_KIVO, CS_AZONIX and CS_XSYS: a program's own answers (such as an instrument described by
+  // a definition file), asked before the reply table with every command; the answer text without
+  // the line end, or no value to use the table. Called on the simulator's thread; it must not
+  // call the simulator. The Windows build's host does not receive it.
+  std::function<std::optional<std::string>(const std::string& command)> answer;
 };
 
 class SimulatorEngine;

@@ -144,6 +144,17 @@ class CCOMPort:
         (empty after the time-out), such as an omega acknowledgement; raises 8018 when closed."""
         return text_out(lambda p, n: lib.kvc_port_line_input(self._handle, in_range(timeout_ms, c_int32), p, n)).decode("latin-1")
 
+    def LineOutput(self, data: TextArg) -> None:
+        """Sends `data` on the thread's open line exactly as given (no lone CR, framing or
+        clearing) and waits until it is on the wire; raises 8018 when the line is closed."""
+        check(lib.kvc_port_line_output(self._handle, *text_in(data)))
+
+    def FrameCommand(self, cmd: TextArg, Address: TextArg = "") -> str:
+        """The text WritePort sends for `cmd` before its final CR: framed for the controller
+        style (an omega poll frame for `Address`), blanks around it removed."""
+        return text_out(lambda p, n: lib.kvc_port_frame_command(self._handle, *text_in(cmd), *text_in(Address), p,
+                                                                n)).decode("latin-1")
+
     def BaudRateName(self, vData: int = -2) -> str:
         """The text of baud rate `vData` ("150" ... "921600"); -2 names the current rate."""
         return text_out(lambda p, n: lib.kvc_port_baud_rate_name(self._handle, in_range(vData, c_int32), p, n)).decode("latin-1")

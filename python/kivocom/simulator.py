@@ -5,8 +5,9 @@ travel a real line to instruments that answer as configured."""
 from __future__ import annotations
 
 import ctypes
+import logging
 from dataclasses import dataclass
-from typing import Optional
+from typing import Callable, Optional
 
 from ._native import (TextArg, c_char_ptr, c_int, c_int32, c_int64, c_size_t, check, in_range, simulator_library,
                       take_bytes, text_in, text_out)
@@ -37,6 +38,33 @@ def switch_model(model: str | int) -> ESmartSwitchStyle:
         except KeyError:
             raise ValueError(f"unknown switch model {model!r}; use one of {', '.join(_SWITCH_NAMES)}") from None
     return ESmartSwitchStyle(model)
+
+
+_AnswerFunction = ctypes.CFUNCTYPE(c_int, ctypes.c_void_p, ctypes.POINTER(ctypes.c_char), c_size_t,
+                                   ctypes.POINTER(ctypes.c_char_p), ctypes.POINTER(c_size_t))
+Answerer = Callable[[str], Optional[TextArg]]
+
+
+def _answer_function(answerer: Answerer) -> "_AnswerFunction":
+    # Called on the simulator's thread; the answer's bytes stay referenced here until the next
+    # call, as the simulator copies them before it calls again.
+    held: list[bytes] = []
+
+    def answer(_: object, command: object, length: int, text: object, text_len: object) -> int:
+        try:
+            reply = answerer(ctypes.string_at(command, length).decode("latin-1"))
+        except Exception:  # a fault in the program's answers must not stop the simulator's thread
+            logging.getLogger("kivocom").exception("the answer function of a simulated instrument failed")
+            return 0
+        if reply is None:
+            return 0
+        data = text_in(reply)[0] or b""
+        held[:] = [data]
+        text[0] = data
+        text_len[0] = len(data)
+        return 1
+
+    return _AnswerFunction(answer)
 
 
 class _Behaviour(ctypes.Structure):
@@ -76,6 +104,17 @@ class Instrument:
         check(self._sim._lib.kvc_sim_get_reply(self._sim._handle, self.id, *text_in(command), ctypes.byref(pointer),
                                                ctypes.byref(length), ctypes.byref(found)))
         return take_bytes(pointer, length.value).decode("latin-1") if found.value else None
+
+    def answer_with(self, answerer: Optional[Answerer]) -> "Instrument":
+        """Answers every command through `answerer(command)` first: the answer text (without the
+        line end), or None to use the reply table. It runs on the simulator's thread and must not
+        call the simulator; None removes it. For kivo, azonix and xsys instruments."""
+        function = _answer_function(answerer) if answerer is not None else None
+        check(self._sim._lib.kvc_sim_set_answer_function(self._sim._handle, self.id,
+                                                         ctypes.cast(function, ctypes.c_void_p) if function else None,
+                                                         None))
+        self._sim._answerers[self.id] = function
+        return self
 
     def default_reply(self, answer: TextArg) -> "Instrument":
         """The answer to commands without one of their own; None leaves them unanswered."""
@@ -119,6 +158,7 @@ class Simulator:
         handle = ctypes.c_void_p()
         check(self._lib.kvc_sim_new(ctypes.byref(handle)))
         self._handle = handle
+        self._answerers: dict[int, object] = {}  # the answer functions the simulator holds, kept alive
         self.device: str = text_out(lambda p, n: self._lib.kvc_sim_device_path(self._handle, p, n)).decode()
         self.port: int = map_device(self.device)
         self.baud = baud

@@ -8,10 +8,8 @@
 #include "capi/c_call.h"
 #include "kivocom/kivocom_sim_c.h"
 #include "kivocom/simulator.h"
+#include "simulator/sim_handle.h"
 
-struct kvc_sim {
-  kivocom::InstrumentSimulator simulator;
-};
 
 using kivocom::SimulatedInstrument;
 using kivocom::capi::BoolOut;

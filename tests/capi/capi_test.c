@@ -77,6 +77,43 @@ static void test_exchange(void) {
   kvc_port_free(port);
 }
 
+static int answer_hi(void* user, const char* command, size_t command_len, const char** text, size_t* text_len) {
+  (void)user;
+  if (command_len != 2 || memcmp(command, "HI", 2) != 0) return 0;
+  *text = "hello";
+  *text_len = 5;
+  return 1;
+}
+
+static void test_bytes_as_given(void) {
+  kvc_port* port = new_port();
+  int opened = 0, arrived = 0;
+  char* text = NULL;
+  size_t len = 0;
+  kvc_port_close_port(port);
+  check(kvc_port_line_output(port, "X", 1) == KVC_ERR_PORT_NOT_OPEN, "bytes on a closed line fail with 8018");
+  kvc_port_open_port(port, NULL, 0, &opened);
+  kvc_sim_clear_received(sim);
+  kvc_port_line_output(port, "ID\0X\r", 5);
+  kvc_sim_wait_for_received(sim, "ID\0X\r", 5, 1000, &arrived);
+  kvc_sim_received(sim, &text, &len);
+  check(arrived && text_is(text, len, "ID\0X\r", 5), "bytes go on the line as given: no lone CR, no clearing");
+  kvc_free(text);
+  kvc_port_line_input(port, 1000, &text, &len); /* the reply to it */
+  kvc_free(text);
+  kvc_sim_set_answer_function(sim, meter, answer_hi, NULL);
+  kvc_port_line_output(port, "HI\r", 3);
+  kvc_port_line_input(port, 1000, &text, &len);
+  check(text_is(text, len, "hello\r\n", 7), "a program's answer function answers before the reply table");
+  kvc_free(text);
+  kvc_sim_set_answer_function(sim, meter, NULL, NULL);
+  kvc_port_set_controller_style(port, KVC_CS_OMEGA);
+  kvc_port_frame_command(port, "PV", KVC_NTS, "01", KVC_NTS, &text, &len);
+  check(text_is(text, len, "\x04" "0011PV\x05", 8), "the frame of an omega poll");
+  kvc_free(text);
+  kvc_port_free(port);
+}
+
 static void test_refused_baud_rate(void) {
   kvc_port* port = new_port();
   int32_t baud = -1;
@@ -244,6 +281,7 @@ int main(void) {
   printf("kivocom %s through its C interface\n", kvc_version());
   start_simulator();
   test_exchange();
+  test_bytes_as_given();
   test_refused_baud_rate();
   test_settings_file();
   test_argument_faults();
