@@ -16,7 +16,7 @@
 #include <cstdlib>
 
 #include "kivocom/port_devices.h"
-#include "platform/network_address.h"
+#include "platform/network/network_address.h"
 
 namespace kivocom::probe {
 namespace {

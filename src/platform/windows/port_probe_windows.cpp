@@ -6,7 +6,7 @@
 #include <cctype>
 
 #include "kivocom/port_devices.h"
-#include "platform/network_address.h"
+#include "platform/network/network_address.h"
 #include "platform/windows/ansi_text.h"
 #include "platform/windows/system_text_windows.h"
 
