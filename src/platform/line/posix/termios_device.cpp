@@ -12,7 +12,7 @@
 #include <utility>
 
 #include "kivocom/error.h"
-#include "platform/posix/kernel_line_attributes.h"
+#include "platform/line/posix/kernel_line_attributes.h"
 #include "platform/line/posix/termios_errors.h"
 #include "platform/line/posix/termios_framing.h"
 

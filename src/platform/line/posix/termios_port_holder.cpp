@@ -11,7 +11,7 @@
 #include <iterator>
 #include <set>
 
-#include "platform/posix/port_probe_parse.h"
+#include "platform/ports/posix/port_probe_parse.h"
 
 namespace kivocom {
 namespace {

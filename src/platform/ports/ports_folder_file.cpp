@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "platform/ports_folder_file.h"
+#include "platform/ports/ports_folder_file.h"
 
 namespace kivocom {
 

@@ -10,7 +10,7 @@
 #include <cctype>
 
 #include "platform/windows/ansi_text.h"
-#include "platform/windows/port_probe_windows.h"
+#include "platform/ports/windows/port_probe_windows.h"
 #include "platform/windows/system_text_windows.h"
 
 namespace kivocom::probe {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "kivocom/port_probe.h"
-#include "platform/posix/port_probe_parse.h"
+#include "platform/ports/posix/port_probe_parse.h"
 
 namespace kivocom::probe {
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Finding and editing values in the text of a settings file, one line at a time.
-#include "platform/kivo_ini_document.h"
+#include "kivoini/kivo_ini_document.h"
 
 #include <cstddef>
 #include <initializer_list>

@@ -6,10 +6,10 @@
 #include <atomic>
 
 #include "kivocom/kivo_ini_file.h"
-#include "platform/kivo_ini_storage.h"
+#include "kivoini/kivo_ini_storage.h"
 #include "platform/windows/ansi_text.h"
-#include "platform/windows/kivo_ini_file_errors_windows.h"
-#include "platform/windows/kivo_ini_folder_lock_windows.h"
+#include "kivoini/windows/kivo_ini_file_errors_windows.h"
+#include "kivoini/windows/kivo_ini_folder_lock_windows.h"
 #include "platform/windows/system_text_windows.h"
 
 namespace kivocom {

@@ -6,9 +6,9 @@
 #include <limits>
 
 #include "kivocom/error.h"
-#include "platform/kivo_ini_document.h"
-#include "platform/kivo_ini_storage.h"
-#include "platform/kivo_ini_values.h"
+#include "kivoini/kivo_ini_document.h"
+#include "kivoini/kivo_ini_storage.h"
+#include "kivoini/kivo_ini_values.h"
 
 namespace kivocom {
 namespace {

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // System errors of settings-file operations, as the error numbers settings-file clients know.
-#include "platform/posix/kivo_ini_file_errors_posix.h"
+#include "kivoini/posix/kivo_ini_file_errors_posix.h"
 
 #include <cerrno>
 #include <system_error>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "platform/posix/kernel_line_attributes.h"
+#include "platform/line/posix/kernel_line_attributes.h"
 
 #include <asm/termbits.h>
 #include <sys/ioctl.h>

@@ -11,10 +11,10 @@
 #include <memory>
 
 #include "kivocom/kivo_ini_file.h"
-#include "platform/kivo_ini_storage.h"
-#include "platform/posix/kivo_ini_file_errors_posix.h"
-#include "platform/posix/kivo_ini_folder_lock_posix.h"
-#include "platform/posix/kivo_ini_link_posix.h"
+#include "kivoini/kivo_ini_storage.h"
+#include "kivoini/posix/kivo_ini_file_errors_posix.h"
+#include "kivoini/posix/kivo_ini_folder_lock_posix.h"
+#include "kivoini/posix/kivo_ini_link_posix.h"
 
 namespace kivocom {
 namespace {

@@ -1,18 +1,11 @@
 // SPDX-License-Identifier: MIT
 // What the settings operations of the port and the switch share: the component they work
-// through (the caller's, or one made for the call), the pending error of a failed step, and the
-// narrowing of a value to the 16-bit integer a settings key holds.
+// through, the caller's or one made for the call.
 #pragma once
 
-#include <cstdint>
-#include <exception>
-#include <limits>
 #include <memory>
-#include <new>
 #include <string>
 
-#include "comport/continue_on_error.h"
-#include "kivocom/error.h"
 #include "kivocom/kivo_ini_file.h"
 
 namespace kivocom {

@@ -5,7 +5,7 @@
 #include <fstream>
 
 #include "kivocom/port_devices.h"
-#include "platform/port_devices_system.h"
+#include "platform/ports/port_devices_system.h"
 
 namespace kivocom {
 

@@ -7,7 +7,7 @@
 #include <map>
 #include <mutex>
 
-#include "platform/port_devices_system.h"
+#include "platform/ports/port_devices_system.h"
 
 namespace kivocom {
 namespace {

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Locking a settings file's folder with flock, with a bounded wait.
-#include "platform/posix/kivo_ini_folder_lock_posix.h"
+#include "kivoini/posix/kivo_ini_folder_lock_posix.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "kivocom/kivo_ini_file.h"
-#include "platform/posix/kivo_ini_file_errors_posix.h"
+#include "kivoini/posix/kivo_ini_file_errors_posix.h"
 
 namespace kivocom {
 namespace {

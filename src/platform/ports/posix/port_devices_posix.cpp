@@ -6,8 +6,8 @@
 #include <fstream>
 
 #include "kivocom/port_devices.h"
-#include "platform/port_devices_system.h"
-#include "platform/ports_folder_file.h"
+#include "platform/ports/port_devices_system.h"
+#include "platform/ports/ports_folder_file.h"
 
 namespace kivocom {
 

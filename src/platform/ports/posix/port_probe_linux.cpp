@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The Linux port probe: which port numbers name serial ports and which of those are held, told
 // from device nodes, the device tree and the kernel's tables without opening the devices.
-#include "platform/posix/port_probe_linux.h"
+#include "platform/ports/posix/port_probe_linux.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The pure side of the Linux port probe: table and attribute parsing and the matching rules.
-#include "platform/posix/port_probe_parse.h"
+#include "platform/ports/posix/port_probe_parse.h"
 
 #include <sys/sysmacros.h>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // System errors of settings-file operations, as the error numbers settings-file clients know: the
 // same numbers the POSIX errno values of the same faults give.
-#include "platform/windows/kivo_ini_file_errors_windows.h"
+#include "kivoini/windows/kivo_ini_file_errors_windows.h"
 
 #include "kivocom/error.h"
 #include "kivocom/kivo_ini_file.h"

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The Windows port probe: present ports from the serial device map and from port mappings,
 // without opening a device.
-#include "platform/windows/port_probe_windows.h"
+#include "platform/ports/windows/port_probe_windows.h"
 
 #include <cctype>
 

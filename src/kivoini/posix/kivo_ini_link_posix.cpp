@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "platform/posix/kivo_ini_link_posix.h"
+#include "kivoini/posix/kivo_ini_link_posix.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "kivocom/kivo_ini_file.h"
-#include "platform/posix/kivo_ini_file_errors_posix.h"
+#include "kivoini/posix/kivo_ini_file_errors_posix.h"
 
 namespace kivocom {
 namespace {

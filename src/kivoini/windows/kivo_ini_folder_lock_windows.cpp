@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
 // Locking a settings file's folder with LockFileEx on a lock file in it, with a bounded wait.
-#include "platform/windows/kivo_ini_folder_lock_windows.h"
+#include "kivoini/windows/kivo_ini_folder_lock_windows.h"
 
 #include <thread>
 
 #include "kivocom/kivo_ini_file.h"
 #include "platform/windows/ansi_text.h"
-#include "platform/windows/kivo_ini_file_errors_windows.h"
+#include "kivoini/windows/kivo_ini_file_errors_windows.h"
 
 namespace kivocom {
 namespace {

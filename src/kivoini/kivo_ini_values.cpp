@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Converting settings-file texts to and from Booleans and integers.
-#include "platform/kivo_ini_values.h"
+#include "kivoini/kivo_ini_values.h"
 
 #include <charconv>
 
