@@ -161,7 +161,7 @@ void Win32LinePump::UpdateInputEventLocked() {
 void Win32LinePump::Send(std::string_view data) {
   std::lock_guard lock(mutex_);
   if (failure_ || data.empty()) return;
-  input_.MarkSend(DriverQueuedInput());
+  input_.MarkSend(DriverStatus().cbInQue);
   ReapWritesLocked();
   Write& write = writes_.emplace_back();
   write.done = NewEvent(true);
@@ -199,16 +199,11 @@ void Win32LinePump::CancelWritesLocked() {
   writes_.clear();
 }
 
-std::size_t Win32LinePump::DriverQueuedOutput() {
+// The driver's queues; both read empty when the driver cannot tell.
+COMSTAT Win32LinePump::DriverStatus() {
   COMSTAT status{};
   DWORD errors = 0;
-  return ClearCommError(line_, &errors, &status) ? status.cbOutQue : 0;
-}
-
-std::size_t Win32LinePump::DriverQueuedInput() {
-  COMSTAT status{};
-  DWORD errors = 0;
-  return ClearCommError(line_, &errors, &status) ? status.cbInQue : 0;
+  return ClearCommError(line_, &errors, &status) ? status : COMSTAT{};
 }
 
 // A Windows driver counts unfinished writes in its output queue; Wine counts only what the device
@@ -218,7 +213,7 @@ std::size_t Win32LinePump::PendingOutput() {
   ReapWritesLocked();
   std::size_t unfinished = 0;
   for (const Write& write : writes_) unfinished += write.data.size();
-  return std::max(unfinished, DriverQueuedOutput());
+  return std::max<std::size_t>(unfinished, DriverStatus().cbOutQue);
 }
 
 // Discards what PendingOutput counts and nothing more: the driver is purged only while it reports
@@ -226,7 +221,7 @@ std::size_t Win32LinePump::PendingOutput() {
 void Win32LinePump::DiscardOutput() {
   std::lock_guard lock(mutex_);
   CancelWritesLocked();
-  if (DriverQueuedOutput() > 0) PurgeComm(line_, PURGE_TXABORT | PURGE_TXCLEAR);
+  if (DriverStatus().cbOutQue > 0) PurgeComm(line_, PURGE_TXABORT | PURGE_TXCLEAR);
 }
 
 std::size_t Win32LinePump::PendingInput() {
@@ -291,7 +286,7 @@ bool Win32LinePump::WaitForOutputSent(Deadline deadline, std::chrono::nanosecond
     }
     if (WaitForSingleObject(next, MsLeft(deadline)) != WAIT_OBJECT_0) return false;
   }
-  for (std::size_t queued = DriverQueuedOutput(); queued > 0; queued = DriverQueuedOutput()) {
+  for (std::size_t queued = DriverStatus().cbOutQue; queued > 0; queued = DriverStatus().cbOutQue) {
     const auto now = std::chrono::steady_clock::now();
     if (now >= deadline) return false;
     const auto lineTime =

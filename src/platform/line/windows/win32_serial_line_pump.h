@@ -78,8 +78,7 @@ class Win32LinePump {
   void UpdateInputEventLocked();
   void ReapWritesLocked();
   void CancelWritesLocked();
-  std::size_t DriverQueuedOutput();
-  std::size_t DriverQueuedInput();
+  COMSTAT DriverStatus();
 
   const HANDLE line_;
   std::mutex mutex_;
