@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/kivo_ini_document.h"
-#include "platform/kivo_ini_values.h"
+#include "kivoini/kivo_ini_document.h"
+#include "kivoini/kivo_ini_values.h"
 
 namespace {
 

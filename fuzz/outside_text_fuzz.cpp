@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "kivocom/support.h"
-#include "platform/ports_folder_file.h"
+#include "platform/ports/ports_folder_file.h"
 
 namespace {
 

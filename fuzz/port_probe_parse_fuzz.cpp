@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/posix/port_probe_parse.h"
+#include "platform/ports/posix/port_probe_parse.h"
 
 namespace {
 

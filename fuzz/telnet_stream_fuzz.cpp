@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/com_port_option.h"
-#include "platform/network_address.h"
-#include "platform/telnet_options.h"
-#include "platform/telnet_reader.h"
+#include "platform/network/com_port_option.h"
+#include "platform/network/network_address.h"
+#include "platform/network/telnet_options.h"
+#include "platform/network/telnet_reader.h"
 
 namespace {
 

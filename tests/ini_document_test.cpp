@@ -6,8 +6,8 @@
 #include <ostream>
 #include <string>
 
-#include "platform/kivo_ini_document.h"
-#include "platform/kivo_ini_values.h"
+#include "kivoini/kivo_ini_document.h"
+#include "kivoini/kivo_ini_values.h"
 
 namespace kivocom {
 namespace {

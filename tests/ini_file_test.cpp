@@ -9,7 +9,7 @@
 #include <random>
 #include <string>
 
-#include "platform/kivo_ini_storage.h"
+#include "kivoini/kivo_ini_storage.h"
 #include "support/ini_file_fixture.h"
 #include "support/test_child.h"
 

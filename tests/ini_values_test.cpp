@@ -6,7 +6,7 @@
 #include <optional>
 #include <ostream>
 
-#include "platform/kivo_ini_values.h"
+#include "kivoini/kivo_ini_values.h"
 
 namespace kivocom {
 namespace {

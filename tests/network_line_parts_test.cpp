@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/com_port_option.h"
-#include "platform/network_address.h"
-#include "platform/network_line_text.h"
-#include "platform/telnet_options.h"
-#include "platform/telnet_reader.h"
+#include "platform/network/com_port_option.h"
+#include "platform/network/network_address.h"
+#include "platform/network/network_line_text.h"
+#include "platform/network/telnet_options.h"
+#include "platform/network/telnet_reader.h"
 
 namespace kivocom {
 namespace {

@@ -2,10 +2,11 @@
 // Saving the port's settings, and its switch's, to sections of a settings file, and loading them.
 #include <string>
 
+#include "comport/continue_on_error.h"
 #include "kivocom/comport.h"
 #include "kivocom/smart_switch.h"
 #include "kivocom/support.h"
-#include "platform/kivo_ini_component.h"
+#include "kivoini/settings_component.h"
 
 namespace kivocom {
 namespace {

@@ -2,9 +2,10 @@
 // Saving the switch's model and port count to a section of a settings file, and loading them.
 #include <string>
 
+#include "comport/continue_on_error.h"
 #include "kivocom/smart_switch.h"
 #include "kivocom/support.h"
-#include "platform/kivo_ini_component.h"
+#include "kivoini/settings_component.h"
 
 namespace kivocom {
 

@@ -11,7 +11,7 @@
 #include <chrono>
 #include <string>
 
-#include "platform/kivo_ini_storage.h"
+#include "kivoini/kivo_ini_storage.h"
 #include "support/ini_file_fixture.h"
 #include "support/posix/child_process.h"
 

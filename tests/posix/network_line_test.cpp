@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "kivocom/port_devices.h"
-#include "platform/network_serial_control.h"
+#include "platform/network/network_line.h"
 #include "support/posix/ser2net_server.h"
 #include "support/real_line.h"
 
@@ -45,8 +45,8 @@ class NetworkLineTest : public RealLineTest {
   }
 
   // A control straight on the server's port, with short waits for its replies.
-  std::unique_ptr<NetworkSerialControl> Control(const std::string& address, const std::string& settings = "115200,N,8,1") {
-    return std::make_unique<NetworkSerialControl>(address, kPort, settings, 300);
+  std::unique_ptr<SerialControl> Control(const std::string& address, const std::string& settings = "115200,N,8,1") {
+    return CreateNetworkSerialControl(address, kPort, settings, 300);
   }
 
   SimulatedInstrument Instrument(EControllerStyle style) {

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The port probe's interpretation of kernel tables, lock files and device-tree attributes, and
 // its rules for what counts as a serial port and as the same device.
-#include "platform/posix/port_probe_parse.h"
+#include "platform/ports/posix/port_probe_parse.h"
 
 #include <gtest/gtest.h>
 #include <sys/sysmacros.h>

@@ -23,7 +23,7 @@
 #include "kivocom/pick_list_controls.h"
 #include "kivocom/port_devices.h"
 #include "kivocom/port_probe.h"
-#include "platform/posix/port_probe_linux.h"
+#include "platform/ports/posix/port_probe_linux.h"
 #include "support/memory_line.h"
 
 namespace kivocom {

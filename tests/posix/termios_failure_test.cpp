@@ -16,7 +16,7 @@
 #include "kivocom/error.h"
 #include "kivocom/port_devices.h"
 #include "kivocom/serial_control.h"
-#include "platform/posix/termios_errors.h"
+#include "platform/line/posix/termios_errors.h"
 #include "support/posix/child_process.h"
 #include "support/posix/pty_pair.h"
 

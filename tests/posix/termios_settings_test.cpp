@@ -7,8 +7,8 @@
 #include <string>
 
 #include "kivocom/error.h"
-#include "platform/posix/termios_framing.h"
-#include "platform/serial_settings_text.h"
+#include "platform/line/posix/termios_framing.h"
+#include "platform/line/serial_settings_text.h"
 
 namespace kivocom {
 namespace {

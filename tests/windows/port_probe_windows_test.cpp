@@ -5,7 +5,7 @@
 #include <windows.h>
 
 #include "kivocom/port_devices.h"
-#include "platform/windows/port_probe_windows.h"
+#include "platform/ports/windows/port_probe_windows.h"
 
 namespace kivocom::probe {
 namespace {

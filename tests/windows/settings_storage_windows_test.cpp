@@ -8,7 +8,7 @@
 
 #include "kivocom/error.h"
 #include "kivocom/kivo_ini_file.h"
-#include "platform/windows/kivo_ini_file_errors_windows.h"
+#include "kivoini/windows/kivo_ini_file_errors_windows.h"
 #include "support/scratch_folder.h"
 
 namespace kivocom {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "kivocom/error.h"
-#include "platform/windows/win32_serial_errors.h"
+#include "platform/line/windows/win32_serial_errors.h"
 
 namespace kivocom {
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "kivocom/error.h"
-#include "platform/windows/win32_serial_framing.h"
+#include "platform/line/windows/win32_serial_framing.h"
 
 namespace kivocom {
 namespace {

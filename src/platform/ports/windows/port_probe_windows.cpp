@@ -1,0 +1,112 @@
+// SPDX-License-Identifier: MIT
+// The Windows port probe: present ports from the serial device map and from port mappings,
+// without opening a device.
+#include "platform/ports/windows/port_probe_windows.h"
+
+#include <cctype>
+
+#include "kivocom/port_devices.h"
+#include "platform/network/network_address.h"
+#include "platform/windows/ansi_text.h"
+#include "platform/windows/system_text_windows.h"
+
+namespace kivocom::probe {
+namespace {
+
+std::string DefaultDevicePath(int32_t port) { return "\\\\.\\COM" + std::to_string(port); }
+
+// The system's own name behind "COMn", such as \Device\Serial0; empty when it has none.
+std::string DosDeviceTarget(int32_t port) {
+  wchar_t target[1024];
+  const std::wstring name = L"COM" + std::to_wstring(port);
+  const DWORD n = QueryDosDeviceW(name.c_str(), target, 1024);
+  return n > 0 ? AnsiFromWide(target) : std::string();
+}
+
+}  // namespace
+
+std::optional<int32_t> ComPortNumber(const std::string& name) {
+  if (name.size() < 4 || name.size() > 6) return std::nullopt;
+  for (size_t i = 0; i < 3; ++i)
+    if (std::toupper(static_cast<unsigned char>(name[i])) != "COM"[i]) return std::nullopt;
+  if (name[3] == '0') return std::nullopt;
+  int32_t number = 0;
+  for (size_t i = 3; i < name.size(); ++i) {
+    if (!std::isdigit(static_cast<unsigned char>(name[i]))) return std::nullopt;
+    number = number * 10 + (name[i] - '0');
+  }
+  if (number > kHighestPortNumber) return std::nullopt;
+  return number;
+}
+
+WindowsPortProbe::WindowsPortProbe(SerialMapKey mapKey) : mapKey_(std::move(mapKey)) {}
+
+int32_t WindowsPortProbe::IsCOMPortAvailable(int32_t port) {
+  return Find(port) ? kPortAvailable : kPortNotFound;
+}
+
+std::optional<PortInfo> WindowsPortProbe::Inspect(int32_t port) { return Find(port); }
+
+// A port mapped to another device is present as the user said; any other is present when the
+// serial device map lists it.
+std::optional<PortInfo> WindowsPortProbe::Find(int32_t port) {
+  PortInfo info;
+  info.number = port;
+  info.devicePath = PortDevicePath(port);
+  if (info.devicePath.empty()) return std::nullopt;
+  if (IsNetworkDevice(info.devicePath)) info.state = PortState::Network;
+  if (info.devicePath != DefaultDevicePath(port)) {
+    info.deviceNode = info.devicePath;
+    return info;
+  }
+  ReadSerialMap();
+  if (!mappedPorts_.contains(port)) return std::nullopt;
+  info.deviceNode = DosDeviceTarget(port);
+  if (info.deviceNode.empty()) info.deviceNode = info.devicePath;
+  return info;
+}
+
+// The map's values are the device names ("\Device\Serial0", "\Device\VCP0") with their COM names
+// as text data.
+void WindowsPortProbe::ReadSerialMap() {
+  if (mapRead_) return;
+  mapRead_ = true;
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(mapKey_.root, WideFromAnsi(mapKey_.path).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+  for (DWORD index = 0;; ++index) {
+    wchar_t valueName[256];
+    DWORD nameSize = 256;
+    wchar_t data[64];
+    DWORD dataSize = sizeof data;
+    DWORD type = REG_NONE;
+    const LONG result = RegEnumValueW(key, index, valueName, &nameSize, nullptr, &type,
+                                      reinterpret_cast<BYTE*>(data), &dataSize);
+    if (result == ERROR_NO_MORE_ITEMS) break;
+    if (result != ERROR_SUCCESS || type != REG_SZ) continue;
+    std::wstring text(data, dataSize / sizeof(wchar_t));
+    while (!text.empty() && text.back() == L'\0') text.pop_back();
+    if (const auto number = ComPortNumber(AnsiFromWide(text))) mappedPorts_.insert(*number);
+  }
+  RegCloseKey(key);
+}
+
+}  // namespace kivocom::probe
+
+namespace kivocom {
+
+std::shared_ptr<PortProbe> CreateSystemPortProbe() { return std::make_shared<probe::WindowsPortProbe>(); }
+
+std::vector<PortInfo> ListSerialPorts() {
+  probe::WindowsPortProbe probe;
+  const auto adapters = probe::ReadUsbAdapters();
+  std::vector<PortInfo> ports;
+  for (int32_t n = 1; n <= kHighestPortNumber; ++n) {
+    auto info = probe.Inspect(n);
+    if (!info) continue;
+    if (const auto adapter = adapters.find(n); adapter != adapters.end()) info->usb = adapter->second;
+    ports.push_back(std::move(*info));
+  }
+  return ports;
+}
+
+}  // namespace kivocom
