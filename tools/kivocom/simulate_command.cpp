@@ -36,11 +36,8 @@ std::string DescribeReplay(const InstrumentSimulator& sim, const ReplayedSession
          sim.DevicePath() + " at " + std::to_string(session.baudRate) + " baud" +
          (session.switchModel ? " behind a " + SwitchModelName(*session.switchModel) + " switch (ports " + ports + ")"
                               : std::string()) +
-         ".
-Map it to a COM number for other terminals:
-  export KIVOCOM_COM9=" + sim.DevicePath() +
-         "
-Ctrl-C stops the simulator.\n";
+         ".\nMap it to a COM number for other terminals:\n  export KIVOCOM_COM9=" + sim.DevicePath() +
+         "\nCtrl-C stops the simulator.\n";
 }
 
 void RunSimulate(const SimulateOptions& o) {

@@ -25,6 +25,8 @@ struct SpyOptions {
   std::string device;
   int port = 0;
   int baud = 9600;
+  int dataBits = 0;
+  std::string parity;
   bool decode = false;
   bool json = false;
   std::string record;
@@ -101,7 +103,7 @@ class SpyPrinter : public SpyObserver {
            "  export KIVOCOM_COM" + std::to_string(n) + "=" + programDevice + "    (kivocom and programs built on it)\n" +
            "  ln -sfn " + programDevice + " \"${WINEPREFIX:-$HOME/.wine}/dosdevices/com" + std::to_string(n) +
            "\"    (Windows programs under Wine)\n" +
-           "The device follows the program's speed, data bits, parity, stop bits and RTS/CTS; not " + unfollowed +
+           "The device follows the program's line settings; not " + unfollowed +
            ".\n" + (options_.record.empty() ? "" : "Recording to " + options_.record + ".\n") +
            "Ctrl-C stops the spy.\n";
   }
@@ -119,7 +121,10 @@ void RunSpy(const SpyOptions& o) {
     throw ToolFailure(kExitUsage, "name the device to spy on: a DEVICE path or --port N (one of them)");
   const std::string device = o.device.empty() ? PortDevicePath(o.port) : o.device;
   SpyPrinter printer(o, device);
-  if (RunSpyRelay(device, o.baud, printer)) {
+  SpyLine line{o.baud, std::nullopt, std::nullopt};
+  if (o.dataBits) line.dataBits = o.dataBits;
+  if (!o.parity.empty()) line.parity = o.parity.front();
+  if (RunSpyRelay(device, line, printer)) {
     std::cerr << "Stopped the spy.\n";
     return;
   }
@@ -138,6 +143,11 @@ void AddSpyCommand(CLI::App& app) {
       ->check(CLI::Range(1, 256));
   spy->add_option("--baud,-b", o->baud, "the device's speed until the program chooses one (default 9600)")
       ->check(CLI::PositiveNumber);
+  spy->add_option("--data-bits", o->dataBits, "the device's data bits, whatever the program sets (default: the "
+                                             "program's, where the system shows them)")
+      ->check(CLI::Range(5, 8));
+  spy->add_option("--parity", o->parity, "the device's parity, whatever the program sets (N, E, O, M, S)")
+      ->check(CLI::IsMember({"N", "E", "O", "M", "S"}));
   spy->add_flag("--decode,-d", o->decode, "name the frames: commands, omega frames and block checks, switch "
                                           "selections, replies, ACK/NAK, and each reply's delay");
   spy->add_flag("--json", o->json, "one JSON object a line, for tools (the instructions go to standard error)");

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <chrono>
+#include <optional>
 #include <string>
 
 namespace kivotool {
@@ -13,6 +14,14 @@ namespace kivotool {
 struct SpyStamp {
   std::chrono::steady_clock::time_point at;
   std::chrono::system_clock::time_point wall;
+};
+
+// The device's line as the spy starts it; data bits and parity, when given, stay whatever the
+// program chooses (some systems' pseudo-terminals cannot show a program's choice of them).
+struct SpyLine {
+  int baud = 9600;                // until the program chooses a speed
+  std::optional<int> dataBits;    // 5 to 8; no value: the program's (8 until it chooses)
+  std::optional<char> parity;     // N, E, O, M or S; no value: the program's (N until it chooses)
 };
 
 // Told everything the relay sees, in order, on the relay's thread.
@@ -31,10 +40,10 @@ class SpyObserver {
   virtual void DeviceLost(const std::string& why, const SpyStamp& stamp) = 0;
 };
 
-// Opens `device`, raw at `baud` until the program chooses its own settings, makes the program's
+// Opens `device`, raw at `line`'s settings until the program chooses its own settings, makes the program's
 // pseudo-terminal and relays until Ctrl-C or a termination request (returns true) or until the
 // device goes (returns false, after DeviceLost). Raises ToolFailure when the device cannot be
 // opened or the system has no pseudo-terminal for the spy.
-bool RunSpyRelay(const std::string& device, int baud, SpyObserver& observer);
+bool RunSpyRelay(const std::string& device, const SpyLine& line, SpyObserver& observer);
 
 }  // namespace kivotool

@@ -63,10 +63,13 @@ class BackgroundTool {
   // Waits for the tool to end by itself; its exit status, or -1 when it had to be killed.
   int Wait(int timeoutMs = 5000) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (std::chrono::steady_clock::now() < deadline && ReadSome(50)) {
-    }
+    while (!ended_ && std::chrono::steady_clock::now() < deadline) ReadSome(50);
+    // The output ends a moment before the process does.
     int status = 0;
-    if (pid_ > 0 && waitpid(pid_, &status, WNOHANG) == 0) {
+    pid_t done = 0;
+    while (pid_ > 0 && (done = waitpid(pid_, &status, WNOHANG)) == 0 && std::chrono::steady_clock::now() < deadline)
+      usleep(2000);
+    if (pid_ > 0 && done == 0) {
       kill(pid_, SIGKILL);
       waitpid(pid_, &status, 0);
       status = -1;
@@ -78,12 +81,15 @@ class BackgroundTool {
  private:
   // False when nothing came in `timeoutMs` or the output ended.
   bool ReadSome(int timeoutMs) {
-    if (out_ < 0) return false;
+    if (out_ < 0 || ended_) return false;
     pollfd fd{out_, POLLIN, 0};
     if (poll(&fd, 1, timeoutMs) <= 0) return false;
     char buffer[4096];
     const ssize_t n = read(out_, buffer, sizeof buffer);
-    if (n <= 0) return false;
+    if (n <= 0) {
+      ended_ = true;
+      return false;
+    }
     output_.append(buffer, static_cast<std::size_t>(n));
     return true;
   }
@@ -91,6 +97,7 @@ class BackgroundTool {
   pid_t pid_ = -1;
   int out_ = -1;
   std::string output_;
+  bool ended_ = false;
 };
 
 }  // namespace kivocom

@@ -79,6 +79,35 @@ bool MakeRawAt(termios& settings, int baud) {
   return false;
 }
 
+termios WithFixedFraming(termios settings, const SpyLine& line) {
+  if (line.dataBits) {
+    static constexpr tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
+    settings.c_cflag = (settings.c_cflag & ~CSIZE) | kSizes[*line.dataBits - 5];
+  }
+  if (line.parity) {
+    settings.c_cflag &= ~(PARENB | PARODD | kStickParity);
+    switch (*line.parity) {
+      case 'E': settings.c_cflag |= PARENB; break;
+      case 'O': settings.c_cflag |= PARENB | PARODD; break;
+      case 'M': settings.c_cflag |= PARENB | PARODD | kStickParity; break;
+      case 'S': settings.c_cflag |= PARENB | kStickParity; break;
+    }
+  }
+  return settings;
+}
+
+bool KeepsFraming(int fd) {
+  termios saved{};
+  if (tcgetattr(fd, &saved) != 0) return false;
+  termios probe = saved;
+  probe.c_cflag = (probe.c_cflag & ~CSIZE) | CS7 | PARENB;
+  termios after{};
+  const bool kept = tcsetattr(fd, TCSANOW, &probe) == 0 && tcgetattr(fd, &after) == 0 &&
+                    (after.c_cflag & (CSIZE | PARENB)) == (CS7 | PARENB);
+  tcsetattr(fd, TCSANOW, &saved);
+  return kept;
+}
+
 std::string FollowSettings(int fd, const termios& chosen) {
   termios device{};
   if (tcgetattr(fd, &device) != 0) return std::string("the device takes no line settings: ") + std::strerror(errno);

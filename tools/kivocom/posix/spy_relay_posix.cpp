@@ -66,9 +66,9 @@ class InterruptWatch {
 
 class Relay {
  public:
-  Relay(const std::string& device, int baud, SpyObserver& observer) : observer_(observer) {
-    OpenDevice(device, baud);
-    OpenProgramEnd(baud);
+  Relay(const std::string& device, const SpyLine& line, SpyObserver& observer) : observer_(observer), line_(line) {
+    OpenProgramEnd();
+    OpenDevice(device);
   }
   ~Relay() {
     CloseProgramEnd();
@@ -82,8 +82,8 @@ class Relay {
 
   bool Run() {
     InterruptWatch watch;
-    observer_.Ready(programPath_, kSpyUnfollowed);
-    observer_.Settings(LineSettingsText(programSettings_), settingsProblem_, Now());
+    observer_.Ready(programPath_, std::string(kSpyUnfollowed) + (KeepsFraming(heldSlave_) ? "" : kSpyFramingUnfollowed));
+    observer_.Settings(LineSettingsText(WithFixedFraming(programSettings_, line_)), settingsProblem_, Now());
     while (!gInterrupted) {
       if (!PollOnce(watch)) return false;
     }
@@ -92,7 +92,7 @@ class Relay {
   }
 
  private:
-  void OpenDevice(const std::string& path, int baud) {
+  void OpenDevice(const std::string& path) {
     device_ = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (device_ < 0) throw ToolFailure(kExitPortError, "cannot open " + Why(path.c_str()));
     deviceIsTerminal_ = tcgetattr(device_, &deviceOriginal_) == 0;
@@ -101,11 +101,12 @@ class Relay {
       return;
     }
     termios raw = deviceOriginal_;
-    if (!MakeRawAt(raw, baud)) throw ToolFailure(kExitUsage, "this system has no line speed " + std::to_string(baud));
+    MakeRawAt(raw, line_.baud);
+    raw = WithFixedFraming(raw, line_);
     if (tcsetattr(device_, TCSANOW, &raw) != 0) settingsProblem_ = Why("the device refused them");
   }
 
-  void OpenProgramEnd(int baud) {
+  void OpenProgramEnd() {
     master_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     char name[128];
     if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0 || ptsname_r(master_, name, sizeof name) != 0)
@@ -115,7 +116,8 @@ class Relay {
     if (heldSlave_ < 0) throw ToolFailure(kExitPortError, "cannot hold " + Why(name));
     // Raw from the start, so that nothing the device sends is echoed back as if the program had.
     tcgetattr(heldSlave_, &programSettings_);
-    MakeRawAt(programSettings_, baud);
+    if (!MakeRawAt(programSettings_, line_.baud))
+      throw ToolFailure(kExitUsage, "this system has no line speed " + std::to_string(line_.baud));
     tcsetattr(heldSlave_, TCSANOW, &programSettings_);
   }
 
@@ -193,8 +195,9 @@ class Relay {
     termios now{};
     if (tcgetattr(master_, &now) != 0 || SameLineSettings(now, programSettings_)) return;
     programSettings_ = now;
-    const std::string problem = deviceIsTerminal_ ? FollowSettings(device_, now) : settingsProblem_;
-    observer_.Settings(LineSettingsText(now), problem, Now());
+    const termios wanted = WithFixedFraming(now, line_);
+    const std::string problem = deviceIsTerminal_ ? FollowSettings(device_, wanted) : settingsProblem_;
+    observer_.Settings(LineSettingsText(wanted), problem, Now());
   }
 
   bool LoseDevice(const std::string& why) {
@@ -204,6 +207,7 @@ class Relay {
   }
 
   SpyObserver& observer_;
+  SpyLine line_;
   int device_ = -1;
   bool deviceIsTerminal_ = false;
   termios deviceOriginal_{};
@@ -218,8 +222,8 @@ class Relay {
 
 }  // namespace
 
-bool RunSpyRelay(const std::string& device, int baud, SpyObserver& observer) {
-  Relay relay(device, baud, observer);
+bool RunSpyRelay(const std::string& device, const SpyLine& line, SpyObserver& observer) {
+  Relay relay(device, line, observer);
   return relay.Run();
 }
 

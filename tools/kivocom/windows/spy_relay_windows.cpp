@@ -6,7 +6,7 @@
 
 namespace kivotool {
 
-bool RunSpyRelay(const std::string&, int, SpyObserver&) {
+bool RunSpyRelay(const std::string&, const SpyLine&, SpyObserver&) {
   throw ToolFailure(kExitPortError,
                     "spy needs a POSIX system (Linux, macOS): it gives the program a pseudo-terminal in place of its "
                     "port; run Windows programs under Wine there, with their COM port mapped to the spy");
