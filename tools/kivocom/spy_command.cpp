@@ -13,6 +13,7 @@
 #include "simulated_bench.h"
 #include "simulator/session_record.h"
 #include "spy_decoder.h"
+#include "spy_queue.h"
 #include "spy_relay.h"
 #include "spy_report.h"
 
@@ -124,7 +125,13 @@ void RunSpy(const SpyOptions& o) {
   SpyLine line{o.baud, std::nullopt, std::nullopt};
   if (o.dataBits) line.dataBits = o.dataBits;
   if (!o.parity.empty()) line.parity = o.parity.front();
-  if (RunSpyRelay(device, line, printer)) {
+  bool interrupted = false;
+  {
+    SpyQueue queue(printer);
+    interrupted = RunSpyRelay(device, line, queue);
+    queue.Finish();
+  }
+  if (interrupted) {
     std::cerr << "Stopped the spy.\n";
     return;
   }
