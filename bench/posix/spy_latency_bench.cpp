@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <thread>
@@ -70,15 +71,19 @@ class SpyProcess {
   const std::string& ProgramDevice() const { return programDevice_; }
 
  private:
-  // The JSON "ready" line, or the text mode's first line, names the program's device.
+  // The JSON "ready" line, or the text mode's instructions, name the program's device.
   void ReadProgramDevice(int fd) {
     std::string seen;
     char c;
     while (programDevice_.empty() && read(fd, &c, 1) == 1) {
       seen += c;
       if (c != '\n') continue;
-      const auto at = seen.find("/dev/");
-      if (at != std::string::npos) programDevice_ = seen.substr(at, seen.find_first_of("\" ", at) - at);
+      for (const char* lead : {"\"program_device\":\"", "the program opens "}) {
+        const auto at = seen.find(lead);
+        if (at == std::string::npos) continue;
+        const auto start = at + std::strlen(lead);
+        programDevice_ = seen.substr(start, seen.find_first_of("\" ", start) - start);
+      }
       seen.clear();
     }
   }
