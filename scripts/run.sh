@@ -10,6 +10,8 @@
 #   scripts/run.sh windows-test    build the x86_64 Windows build and run every test under Wine
 #   scripts/run.sh com-test        build, register the in-process component in a fresh Wine prefix and
 #                                  run its script suite (cscript) and its compiled client
+#   scripts/run.sh spy-com-test    build, then run the in-process component under Wine's script host behind
+#                                  `kivocom spy` (COM9 linked to the spy) and check the decoded session
 #   scripts/run.sh python-test     build the libraries and the tool, then run the Python package's tests
 #                                  (pytest) against them (KIVOCOM_BUILD_DIR, default build/, names the
 #                                  build folder; KIVOCOM_LIBRARY, when set, names another library)
@@ -19,13 +21,14 @@ cd "$(dirname "$0")/.."
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libcli11-dev)
 case "${1:-}" in
   fuzz) packages+=(clang libclang-rt-14-dev) ;;
-  test|test-sanitize) packages+=(ser2net) ;;  # the network-port tests run a real ser2net
+  # the network-port tests run a real ser2net; the spy's tests run pySerial and PyVISA programs
+  test|test-sanitize) packages+=(ser2net python3-serial python3-pyvisa python3-pyvisa-py) ;;
   # The PyVISA backend's tests drive PyVISA, pyvisa-py over pySerial, pymeasure and a real ser2net;
   # definition files need PyYAML.
   python-test) packages+=(python3-pytest python3-setuptools python3-pip python3-pyvisa python3-pyvisa-py
                           python3-serial python3-pymeasure python3-yaml ser2net) ;;
   windows-build) packages+=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools libwine-dev googletest) ;;
-  windows-test|com-test) packages+=(g++-mingw-w64-x86-64 mingw-w64-tools libwine-dev googletest wine wine64 xvfb xauth) ;;
+  windows-test|com-test|spy-com-test) packages+=(g++-mingw-w64-x86-64 mingw-w64-tools libwine-dev googletest wine wine64 xvfb xauth) ;;
 esac
 missing=()
 for p in "${packages[@]}"; do
@@ -75,6 +78,13 @@ case "${1:-test}" in
     build build -DKIVOCOM_BUILD_BENCH=OFF
     build build-win64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64-w64-mingw32.cmake
     exec tests/com/com-test.sh build-win64 build ;;
+  spy-com-test)
+    cmake -S . -B build "${generator[@]}" -DKIVOCOM_WERROR=ON >/dev/null
+    cmake --build build --target kivocom_tool
+    cmake -S . -B build-win64 "${generator[@]}" -DKIVOCOM_WERROR=ON \
+      -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64-w64-mingw32.cmake >/dev/null
+    cmake --build build-win64 --target kivocom_server
+    exec tests/wine/spy-com-test.sh build-win64 build ;;
   python-test)
     # Only what the package reaches: the library, the simulator library and the tool. Debian's
     # Python runs pytest (python3-pytest is installed for it), whatever python3 comes first on PATH.
@@ -86,5 +96,5 @@ case "${1:-test}" in
       KIVOCOM_TOOL=${KIVOCOM_TOOL:-$PWD/$dir/tools/kivocom} PYTHONPATH=$PWD/python PYTHONDONTWRITEBYTECODE=1 \
       exec /usr/bin/python3 -m pytest -p no:cacheprovider python/tests ;;
   *)
-    echo "usage: scripts/run.sh demo|test|test-sanitize|fuzz [SECONDS]|build|windows-build|windows-test|com-test|python-test" >&2; exit 2 ;;
+    echo "usage: scripts/run.sh demo|test|test-sanitize|fuzz [SECONDS]|build|windows-build|windows-test|com-test|spy-com-test|python-test" >&2; exit 2 ;;
 esac

@@ -104,8 +104,8 @@ INSTANTIATE_TEST_SUITE_P(
     Rows, OmegaFrameTest,
     ::testing::Values(FrameCase{"Poll", "\x04" "0011PV\x05", "01", OmegaFrame::Kind::Poll, "PV"},
                       FrameCase{"Set", "\x04" "0011\x02SL100.0\x03\x33", "01", OmegaFrame::Kind::Set, "SL100.0"},
-                      FrameCase{"BadCheck", "\x04" "0011\x02SL100.0\x03\x32", "01", OmegaFrame::Kind::BadCheck, ""},
-                      FrameCase{"MissingCheck", "\x04" "0011\x02SL100.0\x03", "01", OmegaFrame::Kind::BadCheck, ""},
+                      FrameCase{"BadCheck", "\x04" "0011\x02SL100.0\x03\x32", "01", OmegaFrame::Kind::BadCheck, "SL100.0"},
+                      FrameCase{"MissingCheck", "\x04" "0011\x02SL100.0\x03", "01", OmegaFrame::Kind::BadCheck, "SL100.0"},
                       FrameCase{"NoEnq", "\x04" "0011PV", "01", OmegaFrame::Kind::Malformed, ""},
                       FrameCase{"NoEtx", "\x04" "0011\x02SL1", "01", OmegaFrame::Kind::Malformed, ""},
                       FrameCase{"OneCharacterAddress", "\x04" "55PV\x05", "5", OmegaFrame::Kind::Poll, "PV"},
@@ -131,8 +131,8 @@ TEST(ReplyScheduleTest, PacesBytesQueuesAnswersBehindEachOtherAndCutsAtUnplug) {
   const Clock::time_point t0 = Clock::now();
   const auto ms = [t0](int n) { return t0 + std::chrono::milliseconds(n); };
   ReplySchedule schedule;
-  schedule.Plan({{"AB", "C"}, 100ms}, {ms(5), 10ms, true, -1});
-  schedule.Plan({{"XYZ"}, 0ms}, {ms(0), 10ms, false, 2});
+  schedule.Plan({{"AB", "C"}, 100ms, {}, std::nullopt}, {ms(5), 10ms, true, -1});
+  schedule.Plan({{"XYZ"}, 0ms, {}, std::nullopt}, {ms(0), 10ms, false, 2});
 
   const std::vector<std::pair<int, std::string>> expected = {
       {4, ""}, {5, "A"}, {14, ""}, {15, "B"}, {124, ""}, {125, "C"}, {135, "XY"}};

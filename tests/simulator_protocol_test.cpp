@@ -25,6 +25,10 @@ SimulatedInstrument EveryFieldSet() {
   i.lineEnd = "\r";
   i.behaviour = {1234567us, false, 3, 45ms, true, 9'000'000'000LL};
   i.download = {"DL", 70000, true, 17, 1500ms};
+  RecordedAnswers recording;
+  recording.answers["PV"] = {RecordedAnswer{}, RecordedAnswer{12ms, {"+1", std::string("\0\r\n", 3)}, {3ms}}};
+  recording.given["PV"] = 1;
+  i.recording = recording;
   return i;
 }
 
@@ -64,6 +68,19 @@ void ExpectSame(const SimulatedInstrument& a, const SimulatedInstrument& b) {
   EXPECT_EQ(a.download.binary, b.download.binary);
   EXPECT_EQ(a.download.readingsPerPiece, b.download.readingsPerPiece);
   EXPECT_EQ(a.download.pieceGap, b.download.pieceGap);
+  ASSERT_EQ(a.recording.has_value(), b.recording.has_value());
+  if (!a.recording) return;
+  EXPECT_EQ(a.recording->given, b.recording->given);
+  ASSERT_EQ(a.recording->answers.size(), b.recording->answers.size());
+  for (const auto& [command, answers] : a.recording->answers) {
+    const auto& other = b.recording->answers.at(command);
+    ASSERT_EQ(answers.size(), other.size()) << command;
+    for (std::size_t n = 0; n < answers.size(); ++n) {
+      EXPECT_EQ(answers[n].delay, other[n].delay);
+      EXPECT_EQ(answers[n].bursts, other[n].bursts);
+      EXPECT_EQ(answers[n].gaps, other[n].gaps);
+    }
+  }
 }
 
 TEST(SimulatorProtocol, EveryInstrumentFieldRoundTrips) {

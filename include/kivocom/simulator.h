@@ -44,6 +44,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "kivocom/enums.h"
 
@@ -89,6 +90,27 @@ struct StoredReadings {
 // The exact bytes a download of `readings` streams (header included); the same on every call.
 std::string StoredReadingsStream(const StoredReadings& readings);
 
+// One answer an instrument gave in a recorded session, as the line carried it.
+struct RecordedAnswer {
+  // From the CR that ended the command to the answer's first byte.
+  std::chrono::microseconds delay{0};
+  // The answer's bytes in the bursts they came in; none: the instrument stayed silent.
+  std::vector<std::string> bursts;
+  // The silence before each burst after the first (one fewer than `bursts`).
+  std::vector<std::chrono::microseconds> gaps;
+};
+
+// An instrument's side of a recorded session (`kivocom spy --record`; see
+// kivocom/session_replay.h): each command is answered as it was answered then.
+struct RecordedAnswers {
+  // Per command, exactly as the line carried it without its CR, its answers in recorded order.
+  // Each time the command comes the next answer goes, and after the last one the last again; a
+  // command the record never heard goes unanswered.
+  std::map<std::string, std::vector<RecordedAnswer>> answers;
+  // How many times each command has been answered so far.
+  std::map<std::string, std::size_t> given;
+};
+
 // One simulated instrument.
 struct SimulatedInstrument {
   // The protocol family it speaks; fixes how commands are taken and how answers end.
@@ -112,6 +134,9 @@ struct SimulatedInstrument {
   // the line end, or no value to use the table. Called on the simulator's thread; it must not
   // call the simulator. The Windows build's host does not receive it.
   std::function<std::optional<std::string>(const std::string& command)> answer;
+  // Answers from a recorded session instead of the style's rules and the tables above, with the
+  // recorded bytes and timing; no value: none.
+  std::optional<RecordedAnswers> recording;
 };
 
 class SimulatorEngine;

@@ -5,6 +5,13 @@
 #include "simulator/omega_frame.h"
 
 namespace kivocom {
+namespace {
+
+// Far longer than any instrument command: a line that runs on without CR is garbage, and what was
+// collected of it is forgotten rather than kept without bound.
+constexpr std::size_t kLongestCommand = 4096;
+
+}  // namespace
 
 std::optional<std::string> CommandAssembler::Feed(char byte) {
   if (checkNext_) {
@@ -20,6 +27,7 @@ std::optional<std::string> CommandAssembler::Feed(char byte) {
     return done;
   }
   if (byte == ctl::kLf && command_.empty()) return std::nullopt;
+  if (command_.size() >= kLongestCommand) Reset();
   command_ += byte;
   if (byte == ctl::kEtx && command_.front() == ctl::kEot) {
     const auto stx = command_.find(ctl::kStx);

@@ -4,6 +4,7 @@
 // command are dropped. In a frame that starts with EOT and carries STX ... ETX, the byte after ETX
 // is the block check and belongs to the frame whatever its value, even CR; only when that byte
 // is CR and the check would not be CR is the check taken as missing and the frame ended there.
+// A command that runs past 4096 bytes without CR is garbage: what came of it so far is dropped.
 #pragma once
 
 #include <optional>

@@ -15,6 +15,7 @@ std::string LineEndOf(const SimulatedInstrument& instrument) {
 }  // namespace
 
 std::optional<Transmission> AnswerCommand(SimulatedInstrument& instrument, const std::string& command) {
+  if (instrument.recording) return AnswerFromRecord(*instrument.recording, command);
   switch (instrument.style) {
     case CS_KIVO:
     case CS_AZONIX:
@@ -28,7 +29,7 @@ std::optional<Transmission> AnswerCommand(SimulatedInstrument& instrument, const
 
 Transmission ReplyWithLineEnd(const SimulatedInstrument& instrument, const std::string& text) {
   return {SplitIntoPieces(text + LineEndOf(instrument), instrument.behaviour.pieceSize),
-          instrument.behaviour.pieceGap};
+          instrument.behaviour.pieceGap, {}, std::nullopt};
 }
 
 std::vector<std::string> SplitIntoPieces(const std::string& text, std::size_t pieceSize) {

@@ -20,6 +20,9 @@ std::optional<Transmission> AnswerPlainCommand(const SimulatedInstrument& instru
 // The answer of a CS_OMEGA instrument, which reads only frames for its own address.
 std::optional<Transmission> AnswerOmegaFrame(SimulatedInstrument& instrument, const std::string& command);
 
+// The answer a recorded instrument gave to the next coming of `command`; counts it as given.
+std::optional<Transmission> AnswerFromRecord(RecordedAnswers& recording, const std::string& command);
+
 // `text` with the instrument's line end, cut into the pieces its behaviour asks for.
 Transmission ReplyWithLineEnd(const SimulatedInstrument& instrument, const std::string& text);
 

@@ -19,11 +19,17 @@ struct OmegaFrame {
     Malformed  // addressed to the instrument but of no known shape
   };
   Kind kind;
-  std::string body;  // the command (poll) or command and value (set); empty otherwise
+  std::string body;  // the command (poll) or command and value (set, bad check); empty otherwise
+  char rightCheck = 0;            // set frames: the block check their body and ETX call for
+  std::optional<char> sentCheck;  // set frames: the block check they carried; none when missing
 };
 
 // The address as it travels in a frame.
 std::string DoubledAddress(const std::string& address);
+
+// The address a frame carries, read from its doubling: two pairs (such as 0011 for 01), else one
+// pair, else none; no value when `frame` does not start with EOT.
+std::optional<std::string> FrameAddress(const std::string& frame);
 
 // The exclusive OR of the bytes of `text`.
 char BlockCheck(const std::string& text);

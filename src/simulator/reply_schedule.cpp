@@ -9,7 +9,8 @@ void ReplySchedule::Plan(const Transmission& transmission, const Pace& pace) {
   Clock::time_point at = std::max(pace.earliestStart, lineFreeAt_);
   int64_t budget = pace.unplugAfter;
   for (std::size_t i = 0; i < transmission.pieces.size() && budget != 0; ++i) {
-    if (i > 0) at += transmission.gap;
+    if (i > 0 && i <= transmission.pieceGaps.size()) at += transmission.pieceGaps[i - 1];
+    else if (i > 0) at += transmission.gap;
     std::string piece = transmission.pieces[i];
     if (budget > 0 && static_cast<uint64_t>(budget) < piece.size()) piece.resize(static_cast<std::size_t>(budget));
     if (budget > 0) budget -= static_cast<int64_t>(piece.size());

@@ -47,7 +47,7 @@ std::string StoredReadingsStream(const StoredReadings& readings) {
 }
 
 Transmission DownloadTransmission(const StoredReadings& readings) {
-  Transmission transmission{{}, readings.pieceGap};
+  Transmission transmission{{}, readings.pieceGap, {}, std::nullopt};
   std::string piece = readings.binary ? Header(readings) : std::string();
   for (int32_t i = 0; i < readings.count; ++i) {
     piece += Reading(readings, i);

@@ -7,6 +7,7 @@
 
 #include "commands.h"
 #include "exit_codes.h"
+#include "kivocom/session_replay.h"
 #include "kivocom/simulator.h"
 #include "simulated_bench.h"
 #include "tool_system.h"
@@ -24,13 +25,33 @@ struct SimulateOptions {
   int readings = 20;
   bool binary = false;
   int baud = 9600;
+  std::string replay;
 };
+
+// What a replay set up, and how to reach it.
+std::string DescribeReplay(const InstrumentSimulator& sim, const ReplayedSession& session, const std::string& file) {
+  std::string ports;
+  for (const std::string& port : session.switchPorts) ports += (ports.empty() ? "" : ", ") + port;
+  return "Replaying " + std::to_string(session.exchanges) + " recorded exchanges of " + file + " on " +
+         sim.DevicePath() + " at " + std::to_string(session.baudRate) + " baud" +
+         (session.switchModel ? " behind a " + SwitchModelName(*session.switchModel) + " switch (ports " + ports + ")"
+                              : std::string()) +
+         ".\nMap it to a COM number for other terminals:\n  export KIVOCOM_COM9=" + sim.DevicePath() +
+         "\nCtrl-C stops the simulator.\n";
+}
 
 void RunSimulate(const SimulateOptions& o) {
   // Before the simulator's thread starts, so that only the wait below receives Ctrl-C.
   HoldInterrupts();
 
   InstrumentSimulator sim;
+  if (!o.replay.empty()) {
+    const ReplayedSession session = ReplayRecordedSession(sim, o.replay);
+    std::cout << DescribeReplay(sim, session, o.replay) << std::flush;
+    WaitForInterrupt();
+    std::cerr << "Stopped the simulator.\n";
+    return;
+  }
   sim.SetBaudRate(o.baud);
   const EControllerStyle style = StyleByName(o.style);
   if (o.switchModel.empty()) {
@@ -63,6 +84,8 @@ void AddSimulateCommand(CLI::App& app) {
   simulate->add_flag("--binary", o->binary, "store binary records instead of text readings");
   simulate->add_option("--baud,-b", o->baud, "line speed the replies are paced at (default 9600)")
       ->check(CLI::PositiveNumber);
+  simulate->add_option("--replay", o->replay, "play the instrument of a session `kivocom spy --record` kept "
+                                             "(its speed and switch come from the record)");
   simulate->callback([o] { RunSimulate(*o); });
 }
 

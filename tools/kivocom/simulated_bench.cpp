@@ -26,6 +26,15 @@ ESmartSwitchStyle SwitchModelByName(const std::string& name) {
   return it->second;
 }
 
+std::string SwitchModelName(ESmartSwitchStyle model) {
+  switch (model) {
+    case SSS_BB4PORT: return "bb4";
+    case SSS_BB8PORT: return "bb8";
+    case SSS_BT528AP: return "bt528";
+  }
+  return "switch";
+}
+
 std::string SwitchPortName(ESmartSwitchStyle model, int n) {
   return model == SSS_BT528AP ? std::to_string(n) : std::string(1, static_cast<char>('A' + n - 1));
 }

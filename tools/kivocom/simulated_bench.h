@@ -13,6 +13,8 @@ namespace kivotool {
 kivocom::EControllerStyle StyleByName(const std::string& name);
 // The smart switch model named bb4, bb8 or bt528.
 kivocom::ESmartSwitchStyle SwitchModelByName(const std::string& name);
+// The name bb4, bb8 or bt528 of `model` ("switch" for a model outside the enumeration).
+std::string SwitchModelName(kivocom::ESmartSwitchStyle model);
 // The name of switch port `n` (1-based) of `model`: A, B, ... or 1, 2, ...
 std::string SwitchPortName(kivocom::ESmartSwitchStyle model, int n);
 

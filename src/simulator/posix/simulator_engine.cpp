@@ -153,7 +153,7 @@ void SimulatorEngine::ReadFromLine(short events) {
   if (bytes->empty()) return;
   received_ += *bytes;
   changed_.notify_all();
-  if (LineEchoes()) schedule_.Plan({{*bytes}, {}}, {Clock::now(), {}, false, -1});
+  if (LineEchoes()) schedule_.Plan({{*bytes}, {}, {}, std::nullopt}, {Clock::now(), {}, false, -1});
   for (char byte : *bytes) Hear(byte);
 }
 
@@ -190,7 +190,9 @@ void SimulatorEngine::Dispatch(const std::string& command) {
     if (!Hears(placed)) continue;
     const std::optional<Transmission> answer = AnswerCommand(placed.instrument, command);
     if (answer && !placed.instrument.behaviour.silent) {
-      schedule_.Plan(*answer, PaceFor(placed.instrument.behaviour, received));
+      ReplySchedule::Pace pace = PaceFor(placed.instrument.behaviour, received);
+      if (answer->delay) pace.earliestStart = received + *answer->delay;
+      schedule_.Plan(*answer, pace);
     }
   }
 }
