@@ -11,6 +11,7 @@
 
 #include "kivocom/kivocom_c.h"
 #include "kivocom/kivocom_sim_c.h"
+#include "scratch_folder.h"
 
 static int passed, failed;
 
@@ -161,13 +162,13 @@ static void test_cancelled_download(void) {
 }
 
 static void test_settings_file(void) {
-  char folder[] = "/tmp/kvc-capi-XXXXXX";
-  char path[64];
+  char folder[260];
+  char path[300];
   kvc_port* saved = new_port();
   kvc_port* loaded = NULL;
   int complete = 0;
   int32_t style = -1;
-  check(mkdtemp(folder) != NULL, "a scratch folder");
+  check(make_scratch_folder(folder, sizeof folder), "a scratch folder");
   sprintf(path, "%s/meter.ini", folder);
   kvc_port_set_controller_style(saved, KVC_CS_AZONIX);
   kvc_port_write_to_file(saved, NULL, path, KVC_NTS, "Meter", KVC_NTS);
