@@ -48,7 +48,8 @@ cd "$scratch"  # nothing of the tree on any search path from here
 echo "== kivocom --version; kivocom demo"
 command -v kivocom
 kivocom --version
-kivocom demo
+kivocom demo >demo.out
+grep -E '^(kivocom demo|[0-9]\.|Every step)' demo.out
 
 echo "== a CMake program with find_package(kivocom REQUIRED COMPONENTS simulator)"
 cmake -S "$tree/tests/install/consumer" -B consumer -DKIVOCOM_CONSUMER_NEEDS_SIMULATOR=ON >consumer.log
@@ -64,8 +65,9 @@ ldd log_readings | grep kivocom
 ./log_readings --simulate readings.csv
 head -3 readings.csv
 
+# Debian's Python, which the package is installed for, whatever python3 comes first on PATH.
 echo "== python3 -c 'import kivocom; ...'"
-python3 -c '
+/usr/bin/python3 -c '
 import kivocom
 print(kivocom.__file__)
 with kivocom.Simulator() as sim:
