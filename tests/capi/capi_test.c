@@ -49,7 +49,9 @@ static void start_simulator(void) {
   check(kvc_sim_new(&sim) == 0, "the simulator starts");
   kvc_sim_add_instrument(sim, KVC_CS_KIVO, NULL, 0, NULL, 0, &meter);
   kvc_sim_behaviour_default(&quick);
-  quick.reply_delay_us = 2000;
+  /* 20 ms: a reply must not come before the command's last clearing of the buffers, which under
+     Wine can follow the command by a few milliseconds. */
+  quick.reply_delay_us = 20000;
   quick.paced = 0;
   kvc_sim_set_behaviour(sim, meter, &quick);
   kvc_sim_set_reply(sim, meter, "RAW", KVC_NTS, "A\0B\xE9", 4);
