@@ -17,7 +17,8 @@ trap 'rm -rf "$work"' EXIT
 "$nm" -g --defined-only "$library" |
   awk -v prefix="$prefix" 'NF == 3 && substr($3, 1, length(prefix)) == prefix {
     print ($2 == "T" ? "F" : "D"), substr($3, length(prefix) + 1) }' | LC_ALL=C sort -u -k2,2 >"$work/symbols"
-cut -d' ' -f2 "$work/symbols" | "$cxxfilt" >"$work/demangled"
+# The 32-bit Windows demangler would strip one more leading underscore unless told not to.
+cut -d' ' -f2 "$work/symbols" | "$cxxfilt" --no-strip-underscore >"$work/demangled"
 
 # The version script's patterns, as extended regular expressions: "C++ regex" or "C regex".
 awk '

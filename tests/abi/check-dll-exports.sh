@@ -12,7 +12,7 @@ actual=$(mktemp)
 trap 'rm -f "$expected" "$actual"' EXIT
 sed -n 's/@@KIVOCOM_[0-9.]*$//p' "$list" | LC_ALL=C sort -u >"$expected"
 "$objdump" -p "$dll" | sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/s/^[[:space:]]*\[ *[0-9]*\] //p' |
-  "$cxxfilt" | sed 's/long long/long/g' | LC_ALL=C sort -u >"$actual"
+  "$cxxfilt" --no-strip-underscore | sed 's/long long/long/g' | LC_ALL=C sort -u >"$actual"
 if ! diff -u "$expected" "$actual"; then
   echo "The exports of $dll differ from $list (- listed, + exported)." >&2
   exit 1
