@@ -4,21 +4,23 @@
 #
 # find_package(kivocom) gives kivocom::kivocom (the shared library unless the build set
 # BUILD_SHARED_LIBS off) and kivocom::simulator. The other variant, kivocom::kivocom_static or
-# kivocom::kivocom_shared, has a targets file of its own, which the package loads only when that
-# library is installed: distributions that ship no static libraries delete libkivocom.a and the
-# package still loads.
+# kivocom::kivocom_shared, and the static simulator library have targets files of their own, which
+# the package loads only when that library is installed: distributions that ship no static
+# libraries delete libkivocom.a and libkivocom_simulator.a and the package still loads.
 include(CMakePackageConfigHelpers)
 
 set(package_dir ${CMAKE_INSTALL_LIBDIR}/cmake/kivocom)
 install(DIRECTORY include/kivocom DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-set(primary_targets ${KIVOCOM_PRIMARY_LIBRARY})
-if(TARGET kivocom_simulator)
-  list(APPEND primary_targets kivocom_simulator)
-endif()
-install(TARGETS ${primary_targets} EXPORT kivocomTargets
+install(TARGETS ${KIVOCOM_PRIMARY_LIBRARY} EXPORT kivocomTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(TARGET kivocom_simulator)
+  install(TARGETS kivocom_simulator EXPORT kivocomSimulatorTargets ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+  install(EXPORT kivocomSimulatorTargets NAMESPACE kivocom:: DESTINATION ${package_dir})
+  set(KIVOCOM_SIMULATOR_LIBRARY_FILE
+    ${CMAKE_INSTALL_LIBDIR}/${CMAKE_STATIC_LIBRARY_PREFIX}kivocom_simulator${CMAKE_STATIC_LIBRARY_SUFFIX})
+endif()
 # The shared simulator library serves programs in other languages through its C interface; C++
 # programs use kivocom::simulator, so it is installed without a CMake target.
 if(TARGET kivocom_simulator_shared)
@@ -47,7 +49,7 @@ install(EXPORT kivocomOtherTargets NAMESPACE kivocom:: FILE ${KIVOCOM_OTHER_TARG
 configure_package_config_file(cmake/kivocomConfig.cmake.in
   ${CMAKE_CURRENT_BINARY_DIR}/kivocomConfig.cmake
   INSTALL_DESTINATION ${package_dir}
-  PATH_VARS KIVOCOM_OTHER_LIBRARY_FILE)
+  PATH_VARS KIVOCOM_OTHER_LIBRARY_FILE KIVOCOM_SIMULATOR_LIBRARY_FILE)
 write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/kivocomConfigVersion.cmake
   COMPATIBILITY SameMajorVersion)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/kivocomConfig.cmake

@@ -15,6 +15,11 @@
 #   scripts/run.sh python-test     build the libraries and the tool, then run the Python package's tests
 #                                  (pytest) against them (KIVOCOM_BUILD_DIR, default build/, names the
 #                                  build folder; KIVOCOM_LIBRARY, when set, names another library)
+#   scripts/run.sh deb             build the Debian packages (build-deb/*.deb) and check them with lintian
+#   scripts/run.sh deb-test        build the Debian packages, install them on this machine, use them as
+#                                  their users do, then remove them and check that nothing is left
+#   scripts/run.sh windows-package build the Windows installer (build-msi/kivocom-VERSION-x64.msi) from
+#                                  stripped release builds, then install, use and uninstall it under Wine
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -27,6 +32,9 @@ case "${1:-}" in
   # definition files need PyYAML.
   python-test) packages+=(python3-pytest python3-setuptools python3-pip python3-pyvisa python3-pyvisa-py
                           python3-serial python3-pymeasure python3-yaml ser2net) ;;
+  deb|deb-test) packages+=(debhelper dh-python python3 fakeroot lintian) ;;
+  windows-package) packages+=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools libwine-dev wixl msitools
+    wine wine64 xvfb xauth) ;;
   windows-build) packages+=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools libwine-dev googletest) ;;
   windows-test|com-test|spy-com-test) packages+=(g++-mingw-w64-x86-64 mingw-w64-tools libwine-dev googletest wine wine64 xvfb xauth) ;;
 esac
@@ -95,6 +103,17 @@ case "${1:-test}" in
       KIVOCOM_SIMULATOR_LIBRARY=${KIVOCOM_SIMULATOR_LIBRARY:-$PWD/$dir/src/libkivocom_simulator.so.1} \
       KIVOCOM_TOOL=${KIVOCOM_TOOL:-$PWD/$dir/tools/kivocom} PYTHONPATH=$PWD/python PYTHONDONTWRITEBYTECODE=1 \
       exec /usr/bin/python3 -m pytest -p no:cacheprovider python/tests ;;
+  deb)
+    exec tests/packages/build-debs.sh build-deb ;;
+  deb-test)
+    tests/packages/build-debs.sh build-deb
+    exec tests/packages/deb-test.sh build-deb ;;
+  windows-package)
+    packaging/windows/build-msi.sh build-msi
+    # The installed component's script reads the script suite's simulated instruments.
+    cmake -S . -B build "${generator[@]}" -DKIVOCOM_WERROR=ON -DKIVOCOM_BUILD_BENCH=OFF >/dev/null
+    cmake --build build --target kivocom_com_instruments
+    exec tests/packages/msi-test.sh build-msi/kivocom-*-x64.msi build build-msi/msi-test ;;
   *)
-    echo "usage: scripts/run.sh demo|test|test-sanitize|fuzz [SECONDS]|build|windows-build|windows-test|com-test|spy-com-test|python-test" >&2; exit 2 ;;
+    echo "usage: scripts/run.sh demo|test|test-sanitize|fuzz [SECONDS]|build|windows-build|windows-test|com-test|spy-com-test|python-test|deb|deb-test|windows-package" >&2; exit 2 ;;
 esac

@@ -43,6 +43,14 @@
 #include <stddef.h>
 #include <stdint.h>
 
+/* Windows programs import these functions from kivocom.dll. A program linked to the static
+   library defines KIVOCOM_STATIC (CMake's kivocom::kivocom_static does it for it). */
+#if defined(_WIN32) && !defined(KIVOCOM_STATIC) && !defined(KIVOCOM_BUILDING_LIBRARY)
+#define KVC_API __declspec(dllimport)
+#else
+#define KVC_API
+#endif
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -153,22 +161,22 @@ extern "C" {
 /* ---- Memory, errors, version ---- */
 
 /* Frees a buffer the library returned (NULL is allowed). */
-void kvc_free(void* buffer);
+KVC_API void kvc_free(void* buffer);
 
 /* The calling thread's last error number; 0 when the last call succeeded. */
-int32_t kvc_last_error_number(void);
+KVC_API int32_t kvc_last_error_number(void);
 /* The last error's source, such as "CCOMPort - Let BaudRate"; owned by the library and valid
    until the thread's next kvc_ call. Its length goes to `*len` when `len` is not NULL. */
-const char* kvc_last_error_source(size_t* len);
+KVC_API const char* kvc_last_error_source(size_t* len);
 /* The last error's description; owned and valid like kvc_last_error_source. */
-const char* kvc_last_error_description(size_t* len);
+KVC_API const char* kvc_last_error_description(size_t* len);
 /* Records an error as the thread's last error (number 0 clears it), for layers built on this
    interface that report their own failures the same way. Always returns `number`. */
-int32_t kvc_set_last_error(int32_t number, const char* source, size_t source_len, const char* description,
+KVC_API int32_t kvc_set_last_error(int32_t number, const char* source, size_t source_len, const char* description,
                            size_t description_len);
 
 /* The version of the library in use, such as "1.0.0"; a static text. */
-const char* kvc_version(void);
+KVC_API const char* kvc_version(void);
 
 /* ---- Port objects (CCOMPort) ---- */
 
@@ -176,95 +184,95 @@ typedef struct kvc_port kvc_port;
 
 /* A new port with the defaults: no port, no baud rate, KVC_CS_KIVO, auto-close on, 5 retries,
    3000 ms time-out, line ends stripped, non-ASCII check on, tracing off. */
-int32_t kvc_port_new(kvc_port** port);
+KVC_API int32_t kvc_port_new(kvc_port** port);
 /* Closes the line if it is open, then ends the port (NULL is allowed; see Handles and Threads). */
-void kvc_port_free(kvc_port* port);
+KVC_API void kvc_port_free(kvc_port* port);
 
 /* Whether a reply character above 128 makes the exchange KVC_CE_INVALID_DATA. */
-int32_t kvc_port_get_check_non_ascii(const kvc_port* port, int* value);
-int32_t kvc_port_set_check_non_ascii(kvc_port* port, int value);
+KVC_API int32_t kvc_port_get_check_non_ascii(const kvc_port* port, int* value);
+KVC_API int32_t kvc_port_set_check_non_ascii(kvc_port* port, int value);
 /* Whether every exchange closes the line at its end. */
-int32_t kvc_port_get_auto_close(const kvc_port* port, int* value);
-int32_t kvc_port_set_auto_close(kvc_port* port, int value);
+KVC_API int32_t kvc_port_get_auto_close(const kvc_port* port, int* value);
+KVC_API int32_t kvc_port_set_auto_close(kvc_port* port, int value);
 /* Whether operations append lines to the trace file. */
-int32_t kvc_port_get_debugging(const kvc_port* port, int* value);
-int32_t kvc_port_set_debugging(kvc_port* port, int value);
+KVC_API int32_t kvc_port_get_debugging(const kvc_port* port, int* value);
+KVC_API int32_t kvc_port_set_debugging(kvc_port* port, int value);
 /* Whether opening routes the line through the smart switch and closing releases it. */
-int32_t kvc_port_get_uses_smart_switch(const kvc_port* port, int* value);
-int32_t kvc_port_set_uses_smart_switch(kvc_port* port, int value);
+KVC_API int32_t kvc_port_get_uses_smart_switch(const kvc_port* port, int* value);
+KVC_API int32_t kvc_port_set_uses_smart_switch(kvc_port* port, int value);
 /* Whether opening runs the IrDA dongle start-up. */
-int32_t kvc_port_get_use_irda_dongle(const kvc_port* port, int* value);
-int32_t kvc_port_set_use_irda_dongle(kvc_port* port, int value);
+KVC_API int32_t kvc_port_get_use_irda_dongle(const kvc_port* port, int* value);
+KVC_API int32_t kvc_port_set_use_irda_dongle(kvc_port* port, int value);
 /* The port number opened next (KVC_COM_NONE for none); any number is stored. */
-int32_t kvc_port_get_port(const kvc_port* port, int32_t* value);
-int32_t kvc_port_set_port(kvc_port* port, int32_t value);
+KVC_API int32_t kvc_port_get_port(const kvc_port* port, int32_t* value);
+KVC_API int32_t kvc_port_set_port(kvc_port* port, int32_t value);
 /* The controller style (KVC_CS_*); setting one also sets parity, data and stop bits. */
-int32_t kvc_port_get_controller_style(const kvc_port* port, int32_t* value);
-int32_t kvc_port_set_controller_style(kvc_port* port, int32_t value);
+KVC_API int32_t kvc_port_get_controller_style(const kvc_port* port, int32_t* value);
+KVC_API int32_t kvc_port_set_controller_style(kvc_port* port, int32_t value);
 /* Parity, data bits and stop bits, fixed by the controller style (KVC_PARITY_*, KVC_DATA_*,
    KVC_STOP_*). */
-int32_t kvc_port_get_parity(const kvc_port* port, int32_t* value);
-int32_t kvc_port_get_data_bits(const kvc_port* port, int32_t* value);
-int32_t kvc_port_get_stop_bits(const kvc_port* port, int32_t* value);
+KVC_API int32_t kvc_port_get_parity(const kvc_port* port, int32_t* value);
+KVC_API int32_t kvc_port_get_data_bits(const kvc_port* port, int32_t* value);
+KVC_API int32_t kvc_port_get_stop_bits(const kvc_port* port, int32_t* value);
 /* The line speed (KVC_BAUD_*). Setting a rate outside the minimum and maximum fails with
    KVC_ERR_BAUD_RATE_NOT_SUPPORTED and keeps the old rate. */
-int32_t kvc_port_get_baud_rate(const kvc_port* port, int32_t* value);
-int32_t kvc_port_set_baud_rate(kvc_port* port, int32_t value);
+KVC_API int32_t kvc_port_get_baud_rate(const kvc_port* port, int32_t* value);
+KVC_API int32_t kvc_port_set_baud_rate(kvc_port* port, int32_t value);
 /* The lowest and highest accepted baud rates; stored without a check. */
-int32_t kvc_port_get_min_baud_rate(const kvc_port* port, int32_t* value);
-int32_t kvc_port_set_min_baud_rate(kvc_port* port, int32_t value);
-int32_t kvc_port_get_max_baud_rate(const kvc_port* port, int32_t* value);
-int32_t kvc_port_set_max_baud_rate(kvc_port* port, int32_t value);
+KVC_API int32_t kvc_port_get_min_baud_rate(const kvc_port* port, int32_t* value);
+KVC_API int32_t kvc_port_set_min_baud_rate(kvc_port* port, int32_t value);
+KVC_API int32_t kvc_port_get_max_baud_rate(const kvc_port* port, int32_t* value);
+KVC_API int32_t kvc_port_set_max_baud_rate(kvc_port* port, int32_t value);
 /* Transmissions of a command in all, by read and download (1 or less means one). */
-int32_t kvc_port_get_retries(const kvc_port* port, int16_t* value);
-int32_t kvc_port_set_retries(kvc_port* port, int16_t value);
+KVC_API int32_t kvc_port_get_retries(const kvc_port* port, int16_t* value);
+KVC_API int32_t kvc_port_set_retries(kvc_port* port, int16_t value);
 /* Milliseconds an exchange waits for a reply, and a download for silence, in each attempt. */
-int32_t kvc_port_get_timeout(const kvc_port* port, int32_t* value);
-int32_t kvc_port_set_timeout(kvc_port* port, int32_t value);
+KVC_API int32_t kvc_port_get_timeout(const kvc_port* port, int32_t* value);
+KVC_API int32_t kvc_port_set_timeout(kvc_port* port, int32_t value);
 /* Whether a read turns line ends into blanks and trims the reply. */
-int32_t kvc_port_get_strip_crlf(const kvc_port* port, int* value);
-int32_t kvc_port_set_strip_crlf(kvc_port* port, int value);
+KVC_API int32_t kvc_port_get_strip_crlf(const kvc_port* port, int* value);
+KVC_API int32_t kvc_port_set_strip_crlf(kvc_port* port, int value);
 /* The thread's serial line (the port's COMControl): whether it is open now. */
-int32_t kvc_port_get_line_open(const kvc_port* port, int* value);
+KVC_API int32_t kvc_port_get_line_open(const kvc_port* port, int* value);
 /* The settings text the thread's serial line was last given, such as "9600,N,8,1". */
-int32_t kvc_port_get_line_settings(const kvc_port* port, char** text, size_t* text_len);
+KVC_API int32_t kvc_port_get_line_settings(const kvc_port* port, char** text, size_t* text_len);
 /* Waits up to `timeout_ms` for received bytes on the thread's open line, then returns and removes
    every byte waiting (empty after the time-out): for answers an exchange does not read, such as an
    omega instrument's acknowledgement of a set frame. Fails with KVC_ERR_PORT_NOT_OPEN when the
    line is closed. */
-int32_t kvc_port_line_input(kvc_port* port, int32_t timeout_ms, char** bytes, size_t* bytes_len);
+KVC_API int32_t kvc_port_line_input(kvc_port* port, int32_t timeout_ms, char** bytes, size_t* bytes_len);
 /* Transmits `bytes` on the thread's open line exactly as given (no lone CR, no framing, no
    clearing) and waits until they are on the wire: for programs that speak the instrument's
    protocol byte by byte. Fails with KVC_ERR_PORT_NOT_OPEN when the line is closed, and with the
    drain-time-out error when the bytes cannot leave. */
-int32_t kvc_port_line_output(kvc_port* port, const char* bytes, size_t bytes_len);
+KVC_API int32_t kvc_port_line_output(kvc_port* port, const char* bytes, size_t bytes_len);
 /* The text WritePort puts on the line for `cmd` with `address`, before its final CR: the command
    framed for the port's controller style (an omega poll frame), leading and trailing blanks
    removed. */
-int32_t kvc_port_frame_command(const kvc_port* port, const char* cmd, size_t cmd_len, const char* address,
+KVC_API int32_t kvc_port_frame_command(const kvc_port* port, const char* cmd, size_t cmd_len, const char* address,
                                size_t address_len, char** text, size_t* text_len);
 
 /* The text of baud rate `index` ("150" ... "921600", "2400" for any other index);
    KVC_BAUD_CURRENT names the port's current rate. */
-int32_t kvc_port_baud_rate_name(const kvc_port* port, int32_t index, char** text, size_t* text_len);
+KVC_API int32_t kvc_port_baud_rate_name(const kvc_port* port, int32_t index, char** text, size_t* text_len);
 /* Whether both the baud rate and the port number are chosen. */
-int32_t kvc_port_is_configured(const kvc_port* port, int* value);
+KVC_API int32_t kvc_port_is_configured(const kvc_port* port, int* value);
 /* Empties both buffers of the serial line; fails with KVC_ERR_PORT_NOT_OPEN when it is closed. */
-int32_t kvc_port_clear_buffers(kvc_port* port);
+KVC_API int32_t kvc_port_clear_buffers(kvc_port* port);
 
 /* Closes the line, applies this port's number and settings, opens it, routes the smart switch to
    `ssport` (when used and not empty) and runs the IrDA start-up (when used). `*opened` is 0 when
    no port is chosen; fails with KVC_ERR_CANNOT_OPEN_PORT when the line cannot be opened. */
-int32_t kvc_port_open_port(kvc_port* port, const char* ssport, size_t ssport_len, int* opened);
+KVC_API int32_t kvc_port_open_port(kvc_port* port, const char* ssport, size_t ssport_len, int* opened);
 /* Releases the switch port (when used) and closes the line; nothing when it is closed. */
-int32_t kvc_port_close_port(kvc_port* port);
+KVC_API int32_t kvc_port_close_port(kvc_port* port);
 /* Opens the line and steps the smart switch through all its ports, 200 ms each, then closes. */
-int32_t kvc_port_test_smart_switch(kvc_port* port);
+KVC_API int32_t kvc_port_test_smart_switch(kvc_port* port);
 
 /* Sends `cmd`, framed for the controller style, preceded by a lone CR and ended by CR; `set` is
    the value of an omega set frame. `*errorcode` is KVC_CE_ABORTED when no port is chosen; a line
    that cannot be opened fails the call. */
-int32_t kvc_port_write_port(kvc_port* port, int32_t* errorcode, const char* cmd, size_t cmd_len, const char* ssport,
+KVC_API int32_t kvc_port_write_port(kvc_port* port, int32_t* errorcode, const char* cmd, size_t cmd_len, const char* ssport,
                             size_t ssport_len, const char* address, size_t address_len, const char* set,
                             size_t set_len);
 /* Sends `cmd` and returns the reply (complete at an LF, or at the time-out when it holds a CR),
@@ -272,19 +280,19 @@ int32_t kvc_port_write_port(kvc_port* port, int32_t* errorcode, const char* cmd,
    The reply is returned whatever the outcome: after a time-out, whatever the last attempt
    received (a reply without its line end, or nothing); empty when aborted. Fails only for bad
    arguments or lack of memory. */
-int32_t kvc_port_read_port(kvc_port* port, int32_t* errorcode, const char* cmd, size_t cmd_len, const char* ssport,
+KVC_API int32_t kvc_port_read_port(kvc_port* port, int32_t* errorcode, const char* cmd, size_t cmd_len, const char* ssport,
                            size_t ssport_len, const char* address, size_t address_len, char** reply,
                            size_t* reply_len);
 /* Sends `cmd` and returns everything received until the line stays silent for the time-out,
    showing progress through the thread's progress window (kvc_set_progress_window), which may
    cancel; `readings` is only the progress total. `*errorcode` is KVC_CE_NONE, _TIMEOUT or
    _ABORTED (cancelled, or the line was lost: the data so far is returned). */
-int32_t kvc_port_download(kvc_port* port, int binary, int32_t* errorcode, const char* cmd, size_t cmd_len,
+KVC_API int32_t kvc_port_download(kvc_port* port, int binary, int32_t* errorcode, const char* cmd, size_t cmd_len,
                           const char* ssport, size_t ssport_len, const char* address, size_t address_len,
                           int32_t readings, char** data, size_t* data_len);
 /* Why the last read or download ended early: the lost line (8020) or the failed reopening after
    it; number 0 when the line held. `source` and `description` may be NULL when not wanted. */
-int32_t kvc_port_line_error(const kvc_port* port, int32_t* number, char** source, size_t* source_len,
+KVC_API int32_t kvc_port_line_error(const kvc_port* port, int32_t* number, char** source, size_t* source_len,
                             char** description, size_t* description_len);
 
 /* An image combo the port list fills, as callbacks on the program's own widget. Each callback
@@ -317,79 +325,79 @@ typedef struct kvc_list_control {
 
 /* Fills `combo` with the ports present (1 to 256), marking ports in use, the current port and
    the IrDA port, and selects `current_port`. Every callback must be set. */
-int32_t kvc_port_fill_com_ports_combo(kvc_port* port, const kvc_image_combo* combo, int16_t current_port);
+KVC_API int32_t kvc_port_fill_com_ports_combo(kvc_port* port, const kvc_image_combo* combo, int16_t current_port);
 /* Fills `list` with the baud rates from the minimum to the maximum, each carrying its index. */
-int32_t kvc_port_fill_baud_rates_combo(kvc_port* port, const kvc_list_control* list);
+KVC_API int32_t kvc_port_fill_baud_rates_combo(kvc_port* port, const kvc_list_control* list);
 
 typedef struct kvc_ini kvc_ini;
 
 /* Saves the port's settings in section `secname` (NULL: "COMPort") and its switch's in
    "<secname> - SmartSwitch", through `ini`, or through a settings file `fname` when `ini` is
    NULL. A failure shows the library's error box (the message box handler); the status is 0. */
-int32_t kvc_port_write_to_file(kvc_port* port, kvc_ini* ini, const char* fname, size_t fname_len,
+KVC_API int32_t kvc_port_write_to_file(kvc_port* port, kvc_ini* ini, const char* fname, size_t fname_len,
                                const char* secname, size_t secname_len);
 /* Loads the settings and the switch's; `*complete` is 1 only when every key was found and nothing
    failed. Missing keys show an information box, failures an error box. */
-int32_t kvc_port_read_from_file(kvc_port* port, kvc_ini* ini, const char* fname, size_t fname_len,
+KVC_API int32_t kvc_port_read_from_file(kvc_port* port, kvc_ini* ini, const char* fname, size_t fname_len,
                                 const char* secname, size_t secname_len, int* complete);
 /* Appends one line (time stamp, TAB, `text`) to the trace file, whatever debugging holds. */
-int32_t kvc_port_update_debug_file(kvc_port* port, const char* text, size_t text_len);
+KVC_API int32_t kvc_port_update_debug_file(kvc_port* port, const char* text, size_t text_len);
 
 /* ---- Smart switches (CSmartSwitch) ---- */
 
 typedef struct kvc_switch kvc_switch;
 
 /* A new switch: model KVC_SSS_BB8PORT, 8 ports, no port connected, no parent. */
-int32_t kvc_switch_new(kvc_switch** sw);
+KVC_API int32_t kvc_switch_new(kvc_switch** sw);
 /* Ends the switch (NULL is allowed). */
-void kvc_switch_free(kvc_switch* sw);
+KVC_API void kvc_switch_free(kvc_switch* sw);
 /* The name of the connected switch port; empty when none is connected. */
-int32_t kvc_switch_get_current_port(const kvc_switch* sw, char** text, size_t* text_len);
+KVC_API int32_t kvc_switch_get_current_port(const kvc_switch* sw, char** text, size_t* text_len);
 /* The model (KVC_SSS_*); setting it also sets the port count (4 or 8; other values keep it). */
-int32_t kvc_switch_get_style(const kvc_switch* sw, int32_t* value);
-int32_t kvc_switch_set_style(kvc_switch* sw, int32_t value);
+KVC_API int32_t kvc_switch_get_style(const kvc_switch* sw, int32_t* value);
+KVC_API int32_t kvc_switch_set_style(kvc_switch* sw, int32_t value);
 /* The number of ports of the model. */
-int32_t kvc_switch_get_num_ports(const kvc_switch* sw, int16_t* value);
+KVC_API int32_t kvc_switch_get_num_ports(const kvc_switch* sw, int16_t* value);
 /* Makes `parent` the port whose line carries the switch's commands (NULL for none); the switch
    never keeps the port alive. */
-int32_t kvc_switch_set_parent(kvc_switch* sw, kvc_port* parent);
+KVC_API int32_t kvc_switch_set_parent(kvc_switch* sw, kvc_port* parent);
 /* The parent port, or NULL when there is none or it has been freed. */
-int32_t kvc_switch_get_parent(const kvc_switch* sw, kvc_port** parent);
+KVC_API int32_t kvc_switch_get_parent(const kvc_switch* sw, kvc_port** parent);
 /* Saves the model and port count in section `secname` (NULL: "SmartSwitch"), as
    kvc_port_write_to_file does. */
-int32_t kvc_switch_write_to_file(kvc_switch* sw, kvc_ini* ini, const char* fname, size_t fname_len,
+KVC_API int32_t kvc_switch_write_to_file(kvc_switch* sw, kvc_ini* ini, const char* fname, size_t fname_len,
                                  const char* secname, size_t secname_len);
 /* Loads the model and port count; `*complete` is 1 only when both keys were found. */
-int32_t kvc_switch_read_from_file(kvc_switch* sw, kvc_ini* ini, const char* fname, size_t fname_len,
+KVC_API int32_t kvc_switch_read_from_file(kvc_switch* sw, kvc_ini* ini, const char* fname, size_t fname_len,
                                   const char* secname, size_t secname_len, int* complete);
 
 /* ---- Settings files (KivoINIFile) ---- */
 
 /* A settings-file object with no file and no section named yet. Every read reads the file afresh
    and every write reaches the disk at once, changing only that one value. */
-int32_t kvc_ini_new(kvc_ini** ini);
+KVC_API int32_t kvc_ini_new(kvc_ini** ini);
 /* Ends the object (NULL is allowed). */
-void kvc_ini_free(kvc_ini* ini);
+KVC_API void kvc_ini_free(kvc_ini* ini);
 /* Names the settings file; fails with KVC_ERR_INI_BAD_FILE_NAME when empty. */
-int32_t kvc_ini_set_file_name(kvc_ini* ini, const char* name, size_t name_len);
-int32_t kvc_ini_get_file_name(const kvc_ini* ini, char** text, size_t* text_len);
+KVC_API int32_t kvc_ini_set_file_name(kvc_ini* ini, const char* name, size_t name_len);
+KVC_API int32_t kvc_ini_get_file_name(const kvc_ini* ini, char** text, size_t* text_len);
 /* Names the section later reads and writes address; fails with KVC_ERR_INVALID_ARGUMENT when it
    is blank or holds "]", a line break or NUL. */
-int32_t kvc_ini_set_section(kvc_ini* ini, const char* section, size_t section_len);
-int32_t kvc_ini_get_section(const kvc_ini* ini, char** text, size_t* text_len);
+KVC_API int32_t kvc_ini_set_section(kvc_ini* ini, const char* section, size_t section_len);
+KVC_API int32_t kvc_ini_get_section(const kvc_ini* ini, char** text, size_t* text_len);
 /* Reads `key`: `*found` is 1 and the value stored when the key holds a value of the type, else
    `*found` is 0 and the value untouched (a text reads as NULL). */
-int32_t kvc_ini_read_boolean(kvc_ini* ini, const char* key, size_t key_len, int* value, int* found);
-int32_t kvc_ini_read_integer(kvc_ini* ini, const char* key, size_t key_len, int16_t* value, int* found);
-int32_t kvc_ini_read_long(kvc_ini* ini, const char* key, size_t key_len, int32_t* value, int* found);
-int32_t kvc_ini_read_string(kvc_ini* ini, const char* key, size_t key_len, char** text, size_t* text_len,
+KVC_API int32_t kvc_ini_read_boolean(kvc_ini* ini, const char* key, size_t key_len, int* value, int* found);
+KVC_API int32_t kvc_ini_read_integer(kvc_ini* ini, const char* key, size_t key_len, int16_t* value, int* found);
+KVC_API int32_t kvc_ini_read_long(kvc_ini* ini, const char* key, size_t key_len, int32_t* value, int* found);
+KVC_API int32_t kvc_ini_read_string(kvc_ini* ini, const char* key, size_t key_len, char** text, size_t* text_len,
                             int* found);
 /* Stores a value under `key` ("True"/"False", decimal numbers, or the text, which may not hold
    a line break or NUL). */
-int32_t kvc_ini_write_boolean(kvc_ini* ini, const char* key, size_t key_len, int value);
-int32_t kvc_ini_write_integer(kvc_ini* ini, const char* key, size_t key_len, int16_t value);
-int32_t kvc_ini_write_long(kvc_ini* ini, const char* key, size_t key_len, int32_t value);
-int32_t kvc_ini_write_string(kvc_ini* ini, const char* key, size_t key_len, const char* value, size_t value_len);
+KVC_API int32_t kvc_ini_write_boolean(kvc_ini* ini, const char* key, size_t key_len, int value);
+KVC_API int32_t kvc_ini_write_integer(kvc_ini* ini, const char* key, size_t key_len, int16_t value);
+KVC_API int32_t kvc_ini_write_long(kvc_ini* ini, const char* key, size_t key_len, int32_t value);
+KVC_API int32_t kvc_ini_write_string(kvc_ini* ini, const char* key, size_t key_len, const char* value, size_t value_len);
 
 /* ---- Ports of this machine ---- */
 
@@ -411,28 +419,28 @@ typedef struct kvc_port_info {
 
 /* Every present port among 1 to 256, in ascending order, without opening any. Free the list with
    kvc_free_port_list. */
-int32_t kvc_list_ports(kvc_port_info** ports, size_t* count);
+KVC_API int32_t kvc_list_ports(kvc_port_info** ports, size_t* count);
 /* Frees a list from kvc_list_ports (NULL is allowed). */
-void kvc_free_port_list(kvc_port_info* ports, size_t count);
+KVC_API void kvc_free_port_list(kvc_port_info* ports, size_t count);
 /* KVC_PORT_AVAILABLE, KVC_PORT_NOT_FOUND or KVC_PORT_IN_USE for port number `port`. */
-int32_t kvc_is_com_port_available(int32_t port, int32_t* status);
+KVC_API int32_t kvc_is_com_port_available(int32_t port, int32_t* status);
 /* Maps port number `port` to the device `path` (such as /dev/ttyUSB0, /dev/pts/3 or
    rfc2217://host:port) for this process; an empty path removes the mapping. A path holding a NUL
    fails with KVC_ERR_INVALID_ARGUMENT. */
-int32_t kvc_map_port(int32_t port, const char* path, size_t path_len);
+KVC_API int32_t kvc_map_port(int32_t port, const char* path, size_t path_len);
 /* Maps the device `path` to a port number of its own for this process and stores it in `*port`:
    the number the environment or the ports folder already gives that very device, else the
    highest number from 256 down that names nothing yet (no mapping, no environment value or
    ports-folder entry, no device under the system's own name). No number is given twice while
    its mapping stands. Fails with KVC_ERR_INVALID_PORT_NUMBER when no number is free. */
-int32_t kvc_map_device(const char* path, size_t path_len, int32_t* port);
+KVC_API int32_t kvc_map_device(const char* path, size_t path_len, int32_t* port);
 /* Removes the mapping of `port` only while it still names `path`, so that a number handed out
    by kvc_map_device is never taken from another owner; `*removed` says whether it was. */
-int32_t kvc_unmap_device(int32_t port, const char* path, size_t path_len, int* removed);
+KVC_API int32_t kvc_unmap_device(int32_t port, const char* path, size_t path_len, int* removed);
 /* The device path port number `port` resolves to (it may not exist); empty below 1. */
-int32_t kvc_port_device_path(int32_t port, char** text, size_t* text_len);
+KVC_API int32_t kvc_port_device_path(int32_t port, char** text, size_t* text_len);
 /* The ports folder whose "com<n>" links name devices. */
-int32_t kvc_ports_folder(char** text, size_t* text_len);
+KVC_API int32_t kvc_ports_folder(char** text, size_t* text_len);
 
 /* ---- Hooks of the calling thread ---- */
 
@@ -442,7 +450,7 @@ typedef void (*kvc_message_box_fn)(void* user, const char* prompt, size_t prompt
                                    const char* title, size_t title_len, const char* help_file, size_t help_file_len,
                                    int32_t help_context);
 /* Installs the thread's message box handler; NULL returns to the system's (standard error). */
-int32_t kvc_set_message_box_handler(kvc_message_box_fn show, void* user);
+KVC_API int32_t kvc_set_message_box_handler(kvc_message_box_fn show, void* user);
 
 /* The progress window of a download, as callbacks; any callback may be NULL. */
 typedef struct kvc_progress_window {
@@ -458,26 +466,26 @@ typedef struct kvc_progress_window {
 } kvc_progress_window;
 /* Installs the thread's progress window (the structure is copied); NULL returns to the system's
    window (a bar on a terminal's standard error). */
-int32_t kvc_set_progress_window(const kvc_progress_window* window);
+KVC_API int32_t kvc_set_progress_window(const kvc_progress_window* window);
 /* Asks the running download of this process to stop at its next progress report, as a cancel
    does; safe to call from a signal handler or another thread. */
-int32_t kvc_request_download_cancel(void);
+KVC_API int32_t kvc_request_download_cancel(void);
 
 /* Runs the program's pending events during the library's waits and downloads. */
 typedef void (*kvc_message_pump_fn)(void* user);
 /* Installs the thread's message pump; NULL returns to the system's. */
-int32_t kvc_set_message_pump(kvc_message_pump_fn pump, void* user);
+KVC_API int32_t kvc_set_message_pump(kvc_message_pump_fn pump, void* user);
 
 /* Sets the folder of the trace file "dbgkcom.txt" for the whole process (the environment value
    KIVOCOM_TRACE_DIR); an empty path returns to the library's own folder. */
-int32_t kvc_set_trace_folder(const char* path, size_t path_len);
+KVC_API int32_t kvc_set_trace_folder(const char* path, size_t path_len);
 /* The folder the trace file is written to now. */
-int32_t kvc_get_trace_folder(char** text, size_t* text_len);
+KVC_API int32_t kvc_get_trace_folder(char** text, size_t* text_len);
 /* The full path of the trace file. */
-int32_t kvc_trace_file_path(char** text, size_t* text_len);
+KVC_API int32_t kvc_trace_file_path(char** text, size_t* text_len);
 
 /* Waits at least `milliseconds`, running the thread's message pump throughout. */
-int32_t kvc_wait_milliseconds(int32_t milliseconds);
+KVC_API int32_t kvc_wait_milliseconds(int32_t milliseconds);
 
 #ifdef __cplusplus
 }

@@ -11,6 +11,7 @@
 
 #include "kivocom/kivocom_c.h"
 #include "kivocom/kivocom_sim_c.h"
+#include "scratch_folder.h"
 
 static int passed, failed;
 
@@ -48,7 +49,9 @@ static void start_simulator(void) {
   check(kvc_sim_new(&sim) == 0, "the simulator starts");
   kvc_sim_add_instrument(sim, KVC_CS_KIVO, NULL, 0, NULL, 0, &meter);
   kvc_sim_behaviour_default(&quick);
-  quick.reply_delay_us = 2000;
+  /* 20 ms: a reply must not come before the command's last clearing of the buffers, which under
+     Wine can follow the command by a few milliseconds. */
+  quick.reply_delay_us = 20000;
   quick.paced = 0;
   kvc_sim_set_behaviour(sim, meter, &quick);
   kvc_sim_set_reply(sim, meter, "RAW", KVC_NTS, "A\0B\xE9", 4);
@@ -198,13 +201,13 @@ static void test_cancelled_download(void) {
 }
 
 static void test_settings_file(void) {
-  char folder[] = "/tmp/kvc-capi-XXXXXX";
-  char path[64];
+  char folder[260];
+  char path[300];
   kvc_port* saved = new_port();
   kvc_port* loaded = NULL;
   int complete = 0;
   int32_t style = -1;
-  check(mkdtemp(folder) != NULL, "a scratch folder");
+  check(make_scratch_folder(folder, sizeof folder), "a scratch folder");
   sprintf(path, "%s/meter.ini", folder);
   kvc_port_set_controller_style(saved, KVC_CS_AZONIX);
   kvc_port_write_to_file(saved, NULL, path, KVC_NTS, "Meter", KVC_NTS);
