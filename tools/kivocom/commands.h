@@ -15,5 +15,6 @@ void AddSettingsCommands(CLI::App& app);
 void AddPortsCommand(CLI::App& app);
 void AddSimulateCommand(CLI::App& app);
 void AddDemoCommand(CLI::App& app);
+void AddServeCommand(CLI::App& app);
 
 }  // namespace kivotool

@@ -68,6 +68,7 @@ int Run(int argc, char** argv) {
   AddSwitchTestCommand(app);
   AddSettingsCommands(app);
   AddSimulateCommand(app);
+  AddServeCommand(app);
   for (CLI::App* command : app.get_subcommands({})) command->footer(kExitCodesHelp);
   // Answered before parsing: the parser checks for the required command before it sees the flag.
   if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
