@@ -19,7 +19,7 @@ cd "$(dirname "$0")/.."
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libcli11-dev)
 case "${1:-}" in
   fuzz) packages+=(clang libclang-rt-14-dev) ;;
-  test|test-sanitize) packages+=(ser2net) ;;  # the network-port tests run a real ser2net
+  test|test-sanitize) packages+=(ser2net python3-serial gensio-bin) ;;  # real ser2net; serve with pySerial and gensiot
   python-test) packages+=(python3-pytest python3-setuptools python3-pip) ;;
   windows-build) packages+=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools libwine-dev googletest) ;;
   windows-test|com-test) packages+=(g++-mingw-w64-x86-64 mingw-w64-tools libwine-dev googletest wine wine64 xvfb xauth) ;;

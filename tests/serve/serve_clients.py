@@ -78,7 +78,8 @@ class Server:
         self.process = subprocess.Popen(args, stderr=subprocess.PIPE, text=True)
         self.log: List[str] = []
         self._ready = threading.Event()
-        threading.Thread(target=self._read_log, daemon=True).start()
+        self._reader = threading.Thread(target=self._read_log, daemon=True)
+        self._reader.start()
         if not self._ready.wait(10):
             raise RuntimeError("the server did not start: " + "\n".join(self.log))
 
@@ -106,6 +107,7 @@ class Server:
         if self.process.poll() is None:
             self.process.send_signal(signal.SIGTERM)
         code = self.process.wait(timeout=10)
+        self._reader.join(5)
         self.process.stderr.close()
         return code
 
