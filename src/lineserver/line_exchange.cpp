@@ -48,7 +48,8 @@ ExchangeEnd Collect(CCOMPort& port, ReplyKind kind, const std::function<void(std
 
 // A failed line is closed (through the port, which releases the switch when it can), so that the
 // next exchange opens it again.
-ExchangeEnd Lost(CCOMPort& port) {
+ExchangeEnd Lost(CCOMPort& port, std::string& loss, std::string reason) {
+  loss = std::move(reason);
   try {
     port.ClosePort();
   } catch (const std::exception&) {
@@ -63,23 +64,24 @@ ExchangeEnd Lost(CCOMPort& port) {
 }  // namespace
 
 ExchangeEnd RunExchange(CCOMPort& port, const FramedCommand& command, const std::string& switchPort, ReplyKind kind,
-                        const std::function<void(std::string_view)>& deliver, const std::atomic<bool>& stopping) {
+                        const std::function<void(std::string_view)>& deliver, const std::atomic<bool>& stopping,
+                        std::string& loss) {
   try {
     ECOMError outcome = CE_NONE;
     port.WritePort(outcome, command.cmd, switchPort, command.address, command.setStr);
-    if (outcome != CE_NONE) return Lost(port);
+    if (outcome != CE_NONE) return Lost(port, loss, "no port chosen");
     return Collect(port, kind, deliver, stopping);
-  } catch (const std::exception&) {
-    return Lost(port);
+  } catch (const std::exception& e) {
+    return Lost(port, loss, e.what());
   }
 }
 
 ExchangeEnd PassThrough(CCOMPort& port, const std::function<std::string()>& takeFromClient,
                         const std::function<void(std::string_view)>& deliver, const std::function<bool()>& leaving,
-                        const std::atomic<bool>& stopping) {
+                        const std::atomic<bool>& stopping, std::string& loss) {
   try {
     port.ClosePort();
-    if (!port.OpenPort()) return Lost(port);
+    if (!port.OpenPort()) return Lost(port, loss, "no port chosen");
     SerialControl& line = port.COMControl();
     while (!stopping && !leaving()) {
       if (const std::string bytes = takeFromClient(); !bytes.empty()) line.Output(bytes);
@@ -87,8 +89,8 @@ ExchangeEnd PassThrough(CCOMPort& port, const std::function<std::string()>& take
       line.WaitForInput(kPassThroughPollMs);
     }
     return stopping ? ExchangeEnd::Stopped : ExchangeEnd::Complete;
-  } catch (const std::exception&) {
-    return Lost(port);
+  } catch (const std::exception& e) {
+    return Lost(port, loss, e.what());
   }
 }
 

@@ -26,14 +26,15 @@ enum class ExchangeEnd {
 };
 
 // Runs one exchange on `port` (left open and routed afterwards). `deliver` gets the reply's bytes
-// piece by piece; `stopping` ends the wait early.
+// piece by piece; `stopping` ends the wait early. A lost line's reason lands in `loss`.
 ExchangeEnd RunExchange(CCOMPort& port, const FramedCommand& command, const std::string& switchPort, ReplyKind kind,
-                        const std::function<void(std::string_view)>& deliver, const std::atomic<bool>& stopping);
+                        const std::function<void(std::string_view)>& deliver, const std::atomic<bool>& stopping,
+                        std::string& loss);
 
 // The line handed to one client alone: its bytes go to the line as they are, the line's bytes to
 // it, until `leaving` (polled) says it left.
 ExchangeEnd PassThrough(CCOMPort& port, const std::function<std::string()>& takeFromClient,
                         const std::function<void(std::string_view)>& deliver, const std::function<bool()>& leaving,
-                        const std::atomic<bool>& stopping);
+                        const std::atomic<bool>& stopping, std::string& loss);
 
 }  // namespace kivocom

@@ -167,6 +167,7 @@ struct LineServer::State {
       waker.Wake();
     };
     ExchangeEnd end;
+    std::string loss;
     if (job.alone) {
       log(Who(client) + " holds the line");
       auto take = [&] {
@@ -177,19 +178,19 @@ struct LineServer::State {
         std::lock_guard lock(mutex);
         return client.left;
       };
-      end = PassThrough(port, take, deliver, leaving, stopping);
+      end = PassThrough(port, take, deliver, leaving, stopping, loss);
     } else {
       const std::string switchPort = settings.switchPorts.empty() ? "" : settings.switchPorts[client.endpoint];
-      end = RunExchange(port, job.command, switchPort, job.kind, deliver, stopping);
+      end = RunExchange(port, job.command, switchPort, job.kind, deliver, stopping, loss);
     }
     std::lock_guard lock(mutex);
     if (client.waiting > 0) --client.waiting;
-    if (end == ExchangeEnd::LineLost) LoseLine(client, port);
+    if (end == ExchangeEnd::LineLost) LoseLine(client, loss);
   }
 
   // The requester and every client waiting for the line are told by the close of their
   // connection; their queued commands go.
-  void LoseLine(Client& requester, CCOMPort& port) {
+  void LoseLine(Client& requester, const std::string& loss) {
     std::string told = requester.peer;
     requester.closeWhenSent = true;
     for (const Job& job : jobs) {
@@ -198,8 +199,7 @@ struct LineServer::State {
       job.client->waiting = 0;
     }
     jobs.clear();
-    const ErrorRecord& loss = port.LineError();
-    log("lost the line" + (loss.description.empty() ? std::string() : " (" + loss.description + ")") +
+    log("lost the line (" + loss + ")" +
         "; closing the connections waiting for it: " + told);
     waker.Wake();
   }
