@@ -23,8 +23,10 @@ class ServeTestCase(unittest.TestCase):
         self.server = sc.Server(PATHS, self.rack.device, *self.server_options)
 
     def tearDown(self):
-        self.server.stop()
+        code = self.server.stop()
         self.rack.close()
+        self.assertEqual(code, 0, "\n".join(self.server.log))
+        self.assertFalse([line for line in self.server.log if "Sanitizer" in line or "runtime error" in line])
 
     def assertAllDelivered(self, tallies, count):
         for t in tallies:
