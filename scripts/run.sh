@@ -26,8 +26,9 @@ cd "$(dirname "$0")/.."
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libcli11-dev)
 case "${1:-}" in
   fuzz) packages+=(clang libclang-rt-14-dev) ;;
-  # the network-port tests run a real ser2net; the spy's tests run pySerial and PyVISA programs
-  test|test-sanitize) packages+=(ser2net python3-serial python3-pyvisa python3-pyvisa-py) ;;
+  # the network-port tests run a real ser2net; the spy's tests run pySerial and PyVISA programs; serve's
+  # tests run pySerial and gensiot
+  test|test-sanitize) packages+=(ser2net python3-serial python3-pyvisa python3-pyvisa-py gensio-bin) ;;
   # The PyVISA backend's tests drive PyVISA, pyvisa-py over pySerial, pymeasure and a real ser2net;
   # definition files need PyYAML.
   python-test) packages+=(python3-pytest python3-setuptools python3-pip python3-pyvisa python3-pyvisa-py

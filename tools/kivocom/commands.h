@@ -16,5 +16,6 @@ void AddPortsCommand(CLI::App& app);
 void AddSimulateCommand(CLI::App& app);
 void AddDemoCommand(CLI::App& app);
 void AddSpyCommand(CLI::App& app);
+void AddServeCommand(CLI::App& app);
 
 }  // namespace kivotool

@@ -69,6 +69,7 @@ int Run(int argc, char** argv) {
   AddSettingsCommands(app);
   AddSimulateCommand(app);
   AddSpyCommand(app);
+  AddServeCommand(app);
   for (CLI::App* command : app.get_subcommands({})) command->footer(kExitCodesHelp);
   // Answered before parsing: the parser checks for the required command before it sees the flag.
   if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {

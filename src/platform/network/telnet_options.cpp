@@ -6,15 +6,17 @@
 #include "platform/network/telnet_reader.h"
 
 namespace kivocom {
-namespace {
 
-bool WeOffer(uint8_t option) {
-  return option == telnet::kComPort || option == telnet::kBinary || option == telnet::kSuppressGoAhead;
+// The client performs the COM-port option (it controls the port); the server accepts it.
+bool TelnetOptions::WeOffer(uint8_t option) const {
+  return (option == telnet::kComPort && side_ == Side::Client) || option == telnet::kBinary ||
+         option == telnet::kSuppressGoAhead;
 }
 
-bool WeAccept(uint8_t option) { return option == telnet::kBinary || option == telnet::kSuppressGoAhead; }
-
-}  // namespace
+bool TelnetOptions::WeAccept(uint8_t option) const {
+  return (option == telnet::kComPort && side_ == Side::Server) || option == telnet::kBinary ||
+         option == telnet::kSuppressGoAhead;
+}
 
 std::string TelnetCommandBytes(uint8_t verb, uint8_t option) {
   return {static_cast<char>(telnet::kIac), static_cast<char>(verb), static_cast<char>(option)};
@@ -33,10 +35,12 @@ std::string TelnetEscaped(std::string_view data) {
 std::string TelnetOptions::Opening() {
   std::string bytes;
   for (const uint8_t option : {telnet::kComPort, telnet::kBinary, telnet::kSuppressGoAhead}) {
+    if (!WeOffer(option)) continue;
     ours_[option] = State::Asked;
     bytes += TelnetCommandBytes(telnet::kWill, option);
   }
-  for (const uint8_t option : {telnet::kBinary, telnet::kSuppressGoAhead}) {
+  for (const uint8_t option : {telnet::kComPort, telnet::kBinary, telnet::kSuppressGoAhead}) {
+    if (!WeAccept(option)) continue;
     theirs_[option] = State::Asked;
     bytes += TelnetCommandBytes(telnet::kDo, option);
   }
@@ -83,8 +87,9 @@ std::string TelnetOptions::OnRequestToDisable(std::map<uint8_t, State>& side, ui
 }
 
 bool TelnetOptions::ComPortAccepted() const {
-  const auto it = ours_.find(telnet::kComPort);
-  return it != ours_.end() && it->second == State::Yes;
+  const auto& side = side_ == Side::Client ? ours_ : theirs_;
+  const auto it = side.find(telnet::kComPort);
+  return it != side.end() && it->second == State::Yes;
 }
 
 bool TelnetOptions::ComPortRefused() const { return comPortRefused_; }
