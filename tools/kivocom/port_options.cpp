@@ -36,23 +36,6 @@ EBaudRate BaudIndex(const CCOMPort& port, int baud) {
   throw ToolFailure(kExitUsage, std::to_string(baud) + " baud is not a rate ports take; the rates are " + rates);
 }
 
-// A whole number from `low` to `high`, refused in plain words ("must be 1 to 3600000 ms").
-CLI::Validator WholeNumber(long long low, long long high, const std::string& unit = "") {
-  const std::string range = "must be " + std::to_string(low) + " to " + std::to_string(high) + unit;
-  return CLI::Validator(
-      [low, high, range](std::string& text) {
-        std::size_t used = 0;
-        long long value = 0;
-        try {
-          value = std::stoll(text, &used);
-        } catch (const std::exception&) {
-          return range + ", not " + text;
-        }
-        return used == text.size() && value >= low && value <= high ? std::string() : range + ", not " + text;
-      },
-      std::to_string(low) + "-" + std::to_string(high));
-}
-
 // The switch port names the model has: A to D, A to H, or 1 to 8.
 void CheckSwitchPort(const std::string& model, const std::string& name) {
   const ESmartSwitchStyle style = SwitchModelByName(model);
@@ -107,6 +90,23 @@ void TraceTo(CCOMPort& port, const std::string& folder) {
 }  // namespace
 
 std::string ComName(int32_t port) { return "COM" + std::to_string(port); }
+
+CLI::Validator WholeNumber(long long low, long long high, const std::string& unit) {
+  const std::string range = "must be " + std::to_string(low) + " to " + std::to_string(high) + unit;
+  return CLI::Validator(
+      [low, high, range](std::string& text) {
+        std::size_t used = 0;
+        long long value = 0;
+        try {
+          value = std::stoll(text, &used);
+        } catch (const std::exception&) {
+          return range + ", not " + text;
+        }
+        return used == text.size() && value >= low && value <= high ? std::string() : range + ", not " + text;
+      },
+      std::to_string(low) + "-" + std::to_string(high));
+}
+
 
 void SetSwitchModel(CCOMPort& port, ESmartSwitchStyle model) {
   std::shared_ptr<IniFile> memory = std::make_shared<MemoryIniFile>();
