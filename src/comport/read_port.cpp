@@ -44,7 +44,8 @@ class ReplyExchange {
       echo_ = EchoFilter(sentLine_);
       const AttemptEnd end = Collect(clock_.NowMs());
       if (end == AttemptEnd::Complete) return true;
-      if (end == AttemptEnd::Retry || (end == AttemptEnd::Lost && attempt_ < port_.Retries())) continue;
+      if (end == AttemptEnd::Retry || (end == AttemptEnd::Lost && MayComeBack(*failure_) && attempt_ < port_.Retries()))
+        continue;
       errorcode = CE_TIMEOUT;
       return true;
     }

@@ -258,6 +258,9 @@ void NetworkSerialControl::AwaitReply(const ComPortRequest& request, SocketStrea
   while (!TakeReply(request.command, value)) {
     if (!socket_) throw Error(lossNumber_, source, lossDescription_);
     if (options_.ComPortRefused()) throw RefusedOptionError(PortText(), source);
+    // A server that never agreed to serial port control has refused nothing: it did not negotiate.
+    if (std::chrono::steady_clock::now() >= deadline && !options_.ComPortAccepted())
+      throw UnnegotiatedError(PortText(), replyTimeoutMs_, source);
     if (std::chrono::steady_clock::now() >= deadline)
       throw UnansweredError(PortText(), request.what, replyTimeoutMs_, source);
     WaitForSocket(deadline);
@@ -287,6 +290,7 @@ void NetworkSerialControl::Pump() {
       std::string raw;
       const bool open = socket_->ReceiveSome(raw, std::min(kReadChunk, kInputCapacity - input_.size()));
       if (!telnet_ && receivedTotal_ == receivedAtConnect_ && IsServerRefusal(raw)) return Lose(ServerClosedText(raw));
+      if (!telnet_ && receivedTotal_ == receivedAtConnect_ && OpensTelnetNegotiation(raw)) return RefuseTelnet();
       Absorb(raw);
       if (!socket_) return;
       if (!open) return Lose(ServerClosedText(recentText_));
@@ -348,6 +352,16 @@ void NetworkSerialControl::Lose(const std::string& reason) {
   lossNumber_ = refused ? kErrHardwareNotAvailable : kErrReadingDevice;
   lossReason_ = reason;
   lossDescription_ = LostConnectionText(PortText(), reason);
+}
+
+// A Telnet server's negotiation would reach the client as data on a tcp:// line: the line is given
+// up as one that cannot be used (8012), the negotiation not taken as the instrument's bytes.
+void NetworkSerialControl::RefuseTelnet() {
+  socket_.reset();
+  output_.clear();
+  lossNumber_ = kErrDeviceNotOpen;
+  lossReason_ = "the server speaks Telnet";
+  lossDescription_ = TelnetOnPlainLineText(PortText(), device_);
 }
 
 void NetworkSerialControl::Transmit(const std::string& bytes) {

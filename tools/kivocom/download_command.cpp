@@ -46,6 +46,8 @@ void ReportEnd(CCOMPort& port, ECOMError err, std::size_t received, const std::s
     throw ToolFailure(kExitInvalidData, com + " began sending only after the command was sent again, so the data may " +
                                             "hold its answers to more than one sending; " + kept +
                                             "; a --timeout longer than the instrument takes to start answering avoids this");
+  if (ended.number != 0) throw ToolFailure(kExitPortError, Clause(ended.description) + "; " + kept);
+  if (err == CE_TIMEOUT) RequirePortOpens(port);
   if (err == CE_TIMEOUT)
     throw ToolFailure(kExitTimeout, "no data from " + com + " in " + std::to_string(port.Retries()) + " attempt(s) of " +
                                         std::to_string(port.TimeOut()) +

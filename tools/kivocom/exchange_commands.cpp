@@ -42,6 +42,7 @@ void ReportEarlyEnd(CCOMPort& port, const std::string& reply) {
     throw ToolFailure(kExitPortError, "the device on " + com + " went away during the exchange (" +
                                           Clause(ended.description) + ")" + PartialReply(reply));
   if (ended.number == kErrTooMuchData) throw ToolFailure(kExitInvalidData, Clause(ended.description) + PartialReply(reply));
+  if (ended.number != 0) throw ToolFailure(kExitPortError, Clause(ended.description) + PartialReply(reply));
 }
 
 void RunQuery(const PortOptions& options, const std::string& cmd) {
@@ -50,6 +51,7 @@ void RunQuery(const PortOptions& options, const std::string& cmd) {
   ECOMError err = CE_NONE;
   const std::string reply = port->ReadPort(err, cmd, options.switchPort, options.address);
   ReportEarlyEnd(*port, reply);
+  if (err == CE_TIMEOUT) RequirePortOpens(*port);
   switch (err) {
     case CE_TIMEOUT:
       throw ToolFailure(kExitTimeout, "no complete reply from " + ComName(port->port()) + " in " +
