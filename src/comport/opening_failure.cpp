@@ -8,10 +8,11 @@ ErrorRecord& LastOpeningFailure() {
   return failure;
 }
 
-ErrorRecord OpeningFailure(const ErrorRecord& raised) {
+ErrorRecord OpeningFailure(const ErrorRecord& raised, const std::string& context) {
   ErrorRecord record = raised;
   const ErrorRecord& cause = LastOpeningFailure();
   if (raised.number == kErrCannotOpenPort && !cause.description.empty()) record.description = cause.description;
+  if (!context.empty()) record.description = context + ": " + record.description;
   return record;
 }
 

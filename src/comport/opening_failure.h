@@ -12,7 +12,8 @@ namespace kivocom {
 ErrorRecord& LastOpeningFailure();
 
 // The record an exchange ends with when its sending raised `raised` (the OpenPort error): the
-// OpenPort number and source with the control's description of the cause.
-ErrorRecord OpeningFailure(const ErrorRecord& raised);
+// OpenPort number and source with the control's description of the cause, after `context` (what
+// happened before, such as the loss of the line) when there is one.
+ErrorRecord OpeningFailure(const ErrorRecord& raised, const std::string& context = "");
 
 }  // namespace kivocom

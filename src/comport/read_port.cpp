@@ -67,9 +67,9 @@ class ReplyExchange {
     const bool afterLoss = failure_.has_value();
     failure_.reset();
     if (!failure || (!afterLoss && failure->number != kErrCannotOpenPort)) return true;
-    failure_ = OpeningFailure(*failure);
-    Trace("COM port " + std::to_string(line_.CommPort()) + " could not be opened" + (afterLoss ? " again: " : ": ") +
-          failure_->description);
+    const std::string com = "COM" + std::to_string(line_.CommPort());
+    failure_ = OpeningFailure(*failure, afterLoss ? com + " went away during the exchange and cannot be opened again" : "");
+    Trace(failure_->description);
     return false;
   }
 

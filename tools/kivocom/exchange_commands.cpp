@@ -32,12 +32,6 @@ std::string PartialReply(const std::string& reply) {
 void ReportEarlyEnd(CCOMPort& port, const std::string& reply) {
   const ErrorRecord& ended = port.LineError();
   const std::string com = ComName(port.port());
-  // A device lost before it said anything, and gone since, reads as a port that cannot be opened.
-  if (ended.number == kErrCannotOpenPort && reply.empty())
-    throw ToolFailure(kExitPortError, ended.description);
-  if (ended.number == kErrCannotOpenPort)
-    throw ToolFailure(kExitPortError, "the device on " + com + " went away during the exchange and cannot be opened again (" +
-                                          Clause(ended.description) + ")" + PartialReply(reply));
   if (ended.number == kErrReadingDevice)
     throw ToolFailure(kExitPortError, "the device on " + com + " went away during the exchange (" +
                                           Clause(ended.description) + ")" + PartialReply(reply));
