@@ -161,5 +161,17 @@ TEST(NetworkLineText, TheServersLastLineIsTheReason) {
   EXPECT_TRUE(SaysInUse("Port Already IN USE"));
 }
 
+TEST(NetworkLineText, OnlyATelnetNegotiationOpeningTheConnectionMarksATelnetServer) {
+  EXPECT_TRUE(OpensTelnetNegotiation("\xff\xfb\x01"));   // IAC WILL ECHO, as a Telnet server greets
+  EXPECT_TRUE(OpensTelnetNegotiation("\xff\xfd\x2c"));   // IAC DO COM-PORT-OPTION
+  EXPECT_TRUE(OpensTelnetNegotiation("\xff\xfa\x2c"));   // IAC SB
+  EXPECT_FALSE(OpensTelnetNegotiation("\xff\xff"));       // a doubled 0xFF: data
+  EXPECT_FALSE(OpensTelnetNegotiation("\xff"));            // one byte tells nothing
+  EXPECT_FALSE(OpensTelnetNegotiation("+0023.45\r\n"));
+  EXPECT_EQ(TelnetOnPlainLineText("COM3 (tcp://lab:7000)", "tcp://lab:7000"),
+            "COM3 (tcp://lab:7000) cannot be used as a plain TCP port: its server speaks Telnet (it opened with a "
+            "Telnet negotiation). Map the port as rfc2217://lab:7000.");
+}
+
 }  // namespace
 }  // namespace kivocom

@@ -146,14 +146,6 @@ TEST_F(ReadPortTest, NoPortChosenAbortsWithOnlyTheFilteredLine) {
   EXPECT_EQ(trace.Texts(), (Lines{"Received '' (filtered) on COM port 1"}));
 }
 
-TEST_F(ReadPortTest, PortThatCannotOpenTimesOutAfterItsAttemptsWithoutRaising) {
-  port.Retries(2);
-  control->FailOn("PortOpen=True", Error(8012, "SerialControl - PortOpen", "gone"));
-  EXPECT_NO_THROW(port.ReadPort(err, "PV"));
-  EXPECT_EQ(err, CE_TIMEOUT);
-  EXPECT_GE(clock->NowMs(), 2 * 500);
-}
-
 TEST_F(ReadPortTest, DeviceUnpluggedMidReplyEndsByTheTimeOutRule) {
   port.Retries(1);
   control->OnOutput([this](const std::string& sent) {

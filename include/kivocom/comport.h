@@ -8,6 +8,7 @@
 // calling object's own settings. Objects are used on the thread that created them.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -112,21 +113,36 @@ class CCOMPort {
                  const std::string& Address = "", const std::string& SetStr = "");
   // Sends `cmd` and returns the reply (complete at an LF, or at the time-out when it holds a CR),
   // retrying silent attempts; `errorcode` is CE_NONE, CE_TIMEOUT, CE_INVALID_DATA or CE_ABORTED.
-  // An echo of the command that the line gives back is not part of the reply. A lost line (8020)
+  // An echo of the command that the line gives back is not part of the reply. A port that cannot
+  // be opened ends the call at once with CE_TIMEOUT, LineError saying why. A lost line (8020)
   // ends the attempt at once and the next attempt opens it again; when it cannot be opened again,
-  // the call ends with CE_TIMEOUT and LineError says why. Never raises.
+  // the call ends with CE_TIMEOUT and LineError says why. A far end that sends more than
+  // kMaxReplyBytes without ending its reply ends the call with CE_TIMEOUT (CE_INVALID_DATA when
+  // the check finds characters above 128), the first kMaxReplyBytes bytes and LineError
+  // 0x80040039. Never raises.
   std::string ReadPort(ECOMError& errorcode, const std::string& cmd = "",
                        const std::string& ssport = "", const std::string& Address = "");
   // Sends `cmd` and returns everything received until the line stays silent for TimeOut, with a
-  // progress window the user can cancel; `errorcode` is CE_NONE, CE_TIMEOUT or CE_ABORTED.
-  // A lost line (8020) ends the download at once with CE_ABORTED and the data received so far;
-  // LineError then says why. `readings` is only the progress total. Never raises.
+  // progress window the user can cancel; `errorcode` is CE_NONE, CE_TIMEOUT, CE_INVALID_DATA or
+  // CE_ABORTED. A port that cannot be opened ends the call at once with CE_TIMEOUT, LineError
+  // saying why. Data that began only after the command was sent again (the instrument took
+  // longer than TimeOut to start) may hold the answers to both sendings: it is returned with
+  // CE_INVALID_DATA and LineError 0x8004003A. A lost line (8020) ends the download at once with
+  // CE_ABORTED and the data received so far; so does data past kMaxDownloadBytes (LineError
+  // 0x80040039). `readings` is only the progress total. Never raises.
   std::string Download(bool BinaryMode, ECOMError& errorcode, const std::string& cmd = "",
                        const std::string& ssport = "", const std::string& Address = "",
                        int32_t readings = 1);
-  // Why the last ReadPort or Download ended early: the loss of the line (8020) or the failed
-  // reopening after it. Number 0 when the line held, or came back and the exchange went on.
+  // Why the last ReadPort or Download did not end as usual: the port could not be opened, the
+  // line was lost (8020) or could not be opened again after it, the far end sent too much
+  // (0x80040039), or a download's data began after a resend (0x8004003A). Number 0 when none of
+  // these happened, or the line came back and the exchange went on.
   const ErrorRecord& LineError() const { return lineError_; }
+  // The longest reply ReadPort collects: 65,536 bytes (twice what instrument replies are made for).
+  static constexpr std::size_t kMaxReplyBytes = std::size_t{64} * 1024;
+  // The most a Download gathers: 64 MiB (about 12 minutes at 921,600 baud). The piece that
+  // passes it is kept, so the data holds at most one piece (the line's 1 MiB buffer) more.
+  static constexpr std::size_t kMaxDownloadBytes = std::size_t{64} * 1024 * 1024;
 
   // ---- Pick lists ----
 

@@ -42,6 +42,8 @@ inline constexpr int32_t kErrCannotOpenPort = static_cast<int32_t>(0x80040033); 
 inline constexpr int32_t kErrBaudRateNotSupported = static_cast<int32_t>(0x80040036);  // BaudRate refused
 inline constexpr int32_t kErrNoParent = static_cast<int32_t>(0x80040037);  // switch used without a port
 inline constexpr int32_t kErrDrainTimeout = static_cast<int32_t>(0x80040038);  // transmit never drained
+inline constexpr int32_t kErrTooMuchData = static_cast<int32_t>(0x80040039);  // a reply or download past its bound
+inline constexpr int32_t kErrDataAfterResend = static_cast<int32_t>(0x8004003A);  // download began after a resend
 
 // Error numbers of the serial control, the values serial-control clients have long compared against.
 inline constexpr int32_t kErrInvalidPortNumber = 8002;    // no device for this port number

@@ -10,6 +10,7 @@
 #include "comport/download_counting.h"
 #include "comport/echo_filter.h"
 #include "comport/line_loss.h"
+#include "comport/opening_failure.h"
 #include "kivocom/clock.h"
 #include "kivocom/comport.h"
 #include "kivocom/progress_window.h"
@@ -24,8 +25,8 @@ constexpr int32_t kGatherWaitMs = 1000;
 constexpr int64_t kPumpIntervalMs = 10;
 constexpr int32_t kProgressStyle = -2;
 
-enum class AttemptEnd { Complete, Retry, TimedOut, Cancelled, Lost };
-enum class Piece { Taken, None, Cancelled, Lost };
+enum class AttemptEnd { Complete, Retry, TimedOut, Cancelled, Lost, Flooded };
+enum class Piece { Taken, None, Cancelled, Lost, Flooded };
 
 // One call of Download: its attempts, the data of the current attempt and the progress window.
 class DownloadSession {
@@ -39,28 +40,52 @@ class DownloadSession {
   }
 
   // Runs attempts until data was followed by silence, the retries are spent, the user cancels,
-  // the line is lost or the port is not ready. The command's result lands in `errorcode`: a lost
-  // line, like a cancel, gives CE_ABORTED with the data received so far.
+  // the line is lost, the far end sends too much, or the port is not ready or cannot be opened.
+  // The command's result lands in `errorcode`: a lost line or too much data, like a cancel, gives
+  // CE_ABORTED with the data received so far; a port that cannot be opened gives CE_TIMEOUT at
+  // once, since waiting out the attempts would only report the same failure later.
   void Run(ECOMError& errorcode, const std::string& cmd, const std::string& ssport, const std::string& address) {
     for (int16_t attempt = 1;; ++attempt) {
-      IgnoringErrors([&] { port_.WritePort(errorcode, cmd, ssport, address, ""); });
+      std::optional<ErrorRecord> sendFailure;
+      ContinueOnError(sendFailure, [&] { port_.WritePort(errorcode, cmd, ssport, address, ""); });
       if (errorcode != CE_NONE) return;
+      if (sendFailure && sendFailure->number == kErrCannotOpenPort) {
+        failure_ = OpeningFailure(*sendFailure);
+        errorcode = CE_TIMEOUT;
+        return;
+      }
       StartAttempt();
       switch (Gather(attempt)) {
         case AttemptEnd::Retry: continue;
         case AttemptEnd::TimedOut: errorcode = CE_TIMEOUT; return;
         case AttemptEnd::Cancelled: errorcode = CE_ABORTED; return;
         case AttemptEnd::Lost: errorcode = CE_ABORTED; return;
-        case AttemptEnd::Complete: return;
+        case AttemptEnd::Flooded: errorcode = CE_ABORTED; return;
+        case AttemptEnd::Complete: return Completed(errorcode, attempt);
       }
     }
   }
 
   const std::string& Data() const { return data_; }
-  // The loss of the line that ended the download, if it was lost.
-  const std::optional<ErrorRecord>& Loss() const { return loss_; }
+  // Why the download did not end as usual, if it did not: see CCOMPort::LineError.
+  const std::optional<ErrorRecord>& Failure() const { return failure_; }
 
  private:
+  // Data that began only after a resend may answer the first sending as well as the last: an
+  // instrument slower to start than TimeOut then sends its block twice. The data is kept, but not
+  // as a plain success.
+  void Completed(ECOMError& errorcode, int16_t attempt) {
+    if (attempt == 1) return;
+    errorcode = CE_INVALID_DATA;
+    failure_ = ErrorRecord{kErrDataAfterResend, "CCOMPort - Download",
+                           "COM" + std::to_string(line_.CommPort()) + " began sending only after the command was sent " +
+                               "again (attempt " + std::to_string(attempt) + " of " +
+                               std::to_string(port_.Retries()) +
+                               "), so the data may hold its answers to more than one sending. A TimeOut longer than " +
+                               "the instrument takes to start answering avoids this.",
+                           "", 0};
+  }
+
   void StartAttempt() {
     lastActivity_ = ThreadClock().NowMs();
     data_.clear();
@@ -84,11 +109,12 @@ class DownloadSession {
     for (;;) {
       int32_t waiting = 0;
       bool failed = false;
-      if ((loss_ = LossDuring([&] { waiting = line_.InBufferCount(); }, &failed))) return LineLost();
+      if ((failure_ = LossDuring([&] { waiting = line_.InBufferCount(); }, &failed))) return LineLost();
       if (waiting != 0) {
         const Piece piece = TakePiece();
         if (piece == Piece::Cancelled) return AttemptEnd::Cancelled;
         if (piece == Piece::Lost) return LineLost();
+        if (piece == Piece::Flooded) return AttemptEnd::Flooded;
         if (piece == Piece::Taken) continue;
       }
       const int64_t silent = clock.NowMs() - lastActivity_;
@@ -113,7 +139,7 @@ class DownloadSession {
     IgnoringErrors([&] {
       if (port_.Debugging())
         port_.UpdateDebugFile("Line lost on COM port " + std::to_string(line_.CommPort()) + " after " +
-                              std::to_string(data_.size()) + " bytes: " + loss_->description);
+                              std::to_string(data_.size()) + " bytes: " + failure_->description);
     });
     return AttemptEnd::Lost;
   }
@@ -124,9 +150,10 @@ class DownloadSession {
   Piece TakePiece() {
     IgnoringErrors([&] { WaitMilliseconds(kGatherWaitMs); });
     std::string piece;
-    if ((loss_ = LossDuring([&] { piece = line_.Input(); }))) return Piece::Lost;
+    if ((failure_ = LossDuring([&] { piece = line_.Input(); }))) return Piece::Lost;
     if (piece.empty()) return Piece::None;
     data_ += echo_.Pass(piece);
+    if (data_.size() > CCOMPort::kMaxDownloadBytes) return Flooded();
     readingsSoFar_ = binaryMode_ ? BinaryReadingsIn(data_.size()) : readingsSoFar_ + TextReadingsIn(piece);
     ProcessMessages();
     if (!ReportProgress()) {
@@ -135,6 +162,20 @@ class DownloadSession {
     }
     lastActivity_ = ThreadClock().NowMs();
     return Piece::Taken;
+  }
+
+  // A far end that never falls silent would otherwise grow the data without end: the download
+  // stops past its bound and keeps what it took.
+  Piece Flooded() {
+    failure_ = ErrorRecord{kErrTooMuchData, "CCOMPort - Download",
+                           "COM" + std::to_string(line_.CommPort()) + " sent more than " +
+                               std::to_string(CCOMPort::kMaxDownloadBytes) +
+                               " bytes, the most a download holds; the download stopped there.",
+                           "", 0};
+    IgnoringErrors([&] {
+      if (port_.Debugging()) port_.UpdateDebugFile(failure_->description);
+    });
+    return Piece::Flooded;
   }
 
   // The client's handlers run here; whatever they raise is theirs and does not end the download.
@@ -156,7 +197,7 @@ class DownloadSession {
   // line was lost.
   bool WaitForInput(int64_t ms) {
     bool failed = false;
-    if ((loss_ = LossDuring([&] { line_.WaitForInput(ms); }, &failed))) return false;
+    if ((failure_ = LossDuring([&] { line_.WaitForInput(ms); }, &failed))) return false;
     if (failed) ThreadClock().Sleep(ms);
     return true;
   }
@@ -168,7 +209,7 @@ class DownloadSession {
   const std::string sentLine_;
   EchoFilter echo_;
   std::string data_;
-  std::optional<ErrorRecord> loss_;
+  std::optional<ErrorRecord> failure_;
   int32_t readingsSoFar_ = 0;
   int64_t lastActivity_ = 0;
   bool windowMade_ = false;
@@ -186,7 +227,7 @@ std::string CCOMPort::Download(bool BinaryMode, ECOMError& errorcode, const std:
   lineError_ = {};
   DownloadSession session(*this, BinaryMode, readings, LineText(FrameCommand(controllerStyle_, cmd, Address, "")) + "\r");
   session.Run(errorcode, cmd, ssport, Address);
-  if (session.Loss()) lineError_ = *session.Loss();
+  if (session.Failure()) lineError_ = *session.Failure();
   autoClose_ = savedAutoClose;
   if (autoClose_) IgnoringErrors([&] { ClosePort(); });
   const std::string result = session.Data();

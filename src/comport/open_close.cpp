@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "comport/continue_on_error.h"
+#include "comport/opening_failure.h"
 #include "kivocom/comport.h"
 #include "kivocom/serial_control.h"
 #include "kivocom/smart_switch.h"
@@ -79,6 +80,7 @@ bool CCOMPort::OpenPort(const std::string& ssport) {
     });
     ContinueOnError(pending, [&] { control_->PortOpen(true); });
     if (pending) {
+      LastOpeningFailure() = *pending;
       if (debugging_)
         UpdateDebugFile("Error Opening COM port " + std::to_string(control_->CommPort()) + ": " +
                         std::to_string(pending->number) + " - " + pending->description);

@@ -9,6 +9,7 @@
 #include "comport/echo_filter.h"
 #include "comport/line_ends.h"
 #include "comport/line_loss.h"
+#include "comport/opening_failure.h"
 #include "kivocom/clock.h"
 #include "kivocom/comport.h"
 #include "kivocom/serial_control.h"
@@ -16,7 +17,7 @@
 namespace kivocom {
 namespace {
 
-enum class AttemptEnd { Complete, Retry, TimedOut, Lost };
+enum class AttemptEnd { Complete, Retry, TimedOut, Lost, Flooded };
 enum class Take { Received, Silent, Failed, Lost };
 
 // How long a pass rests when the control fails to tell or hand over its characters, so that such
@@ -43,31 +44,33 @@ class ReplyExchange {
       echo_ = EchoFilter(sentLine_);
       const AttemptEnd end = Collect(clock_.NowMs());
       if (end == AttemptEnd::Complete) return true;
-      if (end != AttemptEnd::TimedOut && attempt_ < port_.Retries()) continue;
+      if (end == AttemptEnd::Retry || (end == AttemptEnd::Lost && MayComeBack(*failure_) && attempt_ < port_.Retries()))
+        continue;
       errorcode = CE_TIMEOUT;
       return true;
     }
   }
 
   std::string& Reply() { return reply_; }
-  // The loss of the line that the exchange could not recover from, if any.
-  const std::optional<ErrorRecord>& Loss() const { return loss_; }
+  // Why the exchange ended early, if it did: the port could not be opened, the line was lost and
+  // did not come back, or the far end sent too much.
+  const std::optional<ErrorRecord>& Failure() const { return failure_; }
 
  private:
-  // Sends through WritePort, whose errors the exchange does not pass on. After the line was lost,
-  // a send that cannot open it again means the device is gone: false, and no more attempts; the
+  // Sends through WritePort, whose errors the exchange does not pass on, except a port that cannot
+  // be opened: waiting out every attempt would only report the same failure later, so it ends the
+  // call at once (false). After the line was lost any failed send means the device is gone; the
   // reply keeps what the lost attempt had received.
   bool Send(ECOMError& errorcode, const std::string& cmd, const std::string& ssport, const std::string& address) {
     std::optional<ErrorRecord> failure;
     ContinueOnError(failure, [&] { port_.WritePort(errorcode, cmd, ssport, address, ""); });
-    if (!loss_) return true;
-    if (failure) {
-      loss_ = failure;
-      Trace("COM port " + std::to_string(line_.CommPort()) + " could not be opened again: " + failure->description);
-      return false;
-    }
-    loss_.reset();
-    return true;
+    const bool afterLoss = failure_.has_value();
+    failure_.reset();
+    if (!failure || (!afterLoss && failure->number != kErrCannotOpenPort)) return true;
+    const std::string com = "COM" + std::to_string(line_.CommPort());
+    failure_ = OpeningFailure(*failure, afterLoss ? com + " went away during the exchange and cannot be opened again" : "");
+    Trace(failure_->description);
+    return false;
   }
 
   // An LF completes the reply at once; after the time-out, a reply holding a CR is complete too.
@@ -77,6 +80,7 @@ class ReplyExchange {
     for (;;) {
       const Take take = TakeWaitingInput();
       if (take == Take::Lost) return LineLost();
+      if (reply_.size() > CCOMPort::kMaxReplyBytes) return Flooded();
       if (take == Take::Received && reply_.find('\n', checkedUpTo_) != std::string::npos) return Completed();
       checkedUpTo_ = reply_.size();
       const int64_t elapsed = clock_.NowMs() - attemptStart;
@@ -101,11 +105,11 @@ class ReplyExchange {
   Take TakeWaitingInput() {
     int32_t waiting = 0;
     bool failed = false;
-    if ((loss_ = LossDuring([&] { waiting = line_.InBufferCount(); }, &failed))) return Take::Lost;
+    if ((failure_ = LossDuring([&] { waiting = line_.InBufferCount(); }, &failed))) return Take::Lost;
     if (failed) return Take::Failed;
     if (waiting == 0) return Take::Silent;
     std::string piece;
-    if ((loss_ = LossDuring([&] { piece = line_.Input(); }))) return Take::Lost;
+    if ((failure_ = LossDuring([&] { piece = line_.Input(); }))) return Take::Lost;
     reply_ += echo_.Pass(piece);
     return piece.empty() ? Take::Failed : Take::Received;
   }
@@ -118,8 +122,23 @@ class ReplyExchange {
   AttemptEnd LineLost() {
     reply_ += echo_.Release();
     Trace("Line lost on COM port " + std::to_string(line_.CommPort()) + " (attempt " + std::to_string(attempt_) +
-          "): " + loss_->description);
+          "): " + failure_->description);
     return AttemptEnd::Lost;
+  }
+
+  // A far end that keeps sending without ending its reply (a wrong baud rate, a device that
+  // streams) would otherwise fill memory until the time-out: the call ends with what the bound
+  // holds.
+  AttemptEnd Flooded() {
+    reply_.resize(CCOMPort::kMaxReplyBytes);
+    failure_ = ErrorRecord{kErrTooMuchData, "CCOMPort - ReadPort",
+                           "COM" + std::to_string(line_.CommPort()) + " sent more than " +
+                               std::to_string(CCOMPort::kMaxReplyBytes) +
+                               " bytes without ending its reply: the line floods (a wrong baud rate, or a device "
+                               "that streams).",
+                           "", 0};
+    Trace(failure_->description);
+    return AttemptEnd::Flooded;
   }
 
   void Trace(const std::string& text) {
@@ -134,7 +153,7 @@ class ReplyExchange {
   // without spinning.
   bool WaitForInput(int64_t ms) {
     bool failed = false;
-    if ((loss_ = LossDuring([&] { line_.WaitForInput(ms); }, &failed))) return false;
+    if ((failure_ = LossDuring([&] { line_.WaitForInput(ms); }, &failed))) return false;
     if (failed) clock_.Sleep(ms);
     return true;
   }
@@ -147,7 +166,7 @@ class ReplyExchange {
   int16_t attempt_ = 0;
   std::string reply_;
   std::size_t checkedUpTo_ = 0;  // the reply before here holds no LF
-  std::optional<ErrorRecord> loss_;
+  std::optional<ErrorRecord> failure_;
 };
 
 }  // namespace
@@ -161,7 +180,7 @@ std::string CCOMPort::ReadPort(ECOMError& errorcode, const std::string& cmd, con
   ReplyExchange exchange(*this, LineText(FrameCommand(controllerStyle_, cmd, Address, "")) + "\r");
   std::string& reply = exchange.Reply();
   const bool sent = exchange.Run(errorcode, cmd, ssport, Address);
-  if (exchange.Loss()) lineError_ = *exchange.Loss();
+  if (exchange.Failure()) lineError_ = *exchange.Failure();
   if (sent) {
     IgnoringErrors([&] {
       if (debugging_)

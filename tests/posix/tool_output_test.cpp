@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <filesystem>
 #include <fstream>
 #include <thread>
 
@@ -143,17 +144,56 @@ TEST_F(ToolOutputTest, SwitchTestTakesTheSwitchFromSavedSettings) {
   EXPECT_NE(sim.Received().find("\x1b\x02" "D\r"), std::string::npos) << "the sweep reached port D";
 }
 
-// A saved port number must name the same device when the file is loaded later.
-TEST_F(ToolOutputTest, SavingADevicePathRecordsItsNumberInThePortsFolder) {
+// A saved port number names the same device later only when the mapping is recorded, and it is
+// recorded only when asked: pseudo-terminal and adapter names are reused by the system.
+TEST_F(ToolOutputTest, SavingADevicePathRecordsItsNumberOnlyWhenAsked) {
   setenv("KIVOCOM_PORTS_DIR", scratch.Path("ports").c_str(), 1);
   const std::string file = scratch.Path("meter.ini");
-  ToolResult r = Run({"settings", "save", file, "--device", "/dev/ttyUSB7", "--port", "6", "--baud", "9600"});
+  ToolResult r = Run({"settings", "save", file, "--device", "/dev/pts/7", "--port", "6", "--baud", "9600"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_FALSE(std::filesystem::exists(scratch.Path("ports/com6")));
+  EXPECT_NE(r.err.find("The file records COM6, which named /dev/pts/7 for this run only; --record-device records it"),
+            std::string::npos)
+      << r.err;
+  r = Run({"settings", "save", file, "--device", "/dev/ttyUSB7", "--port", "6", "--baud", "9600", "--record-device"});
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(ReadFileBytes(scratch.Path("ports/com6")), "/dev/ttyUSB7\n");
-  r = Run({"settings", "save", file, "--device", "/dev/ttyUSB8", "--port", "6", "--baud", "9600"});
+  EXPECT_NE(r.err.find("COM6 now names /dev/ttyUSB7 (recorded in " + scratch.Path("ports/com6") + ")"), std::string::npos)
+      << r.err;
+  r = Run({"settings", "save", file, "--device", "/dev/ttyUSB8", "--port", "6", "--baud", "9600", "--record-device"});
   EXPECT_EQ(r.exitCode, 64) << "COM6 already names another device";
   EXPECT_EQ(ReadFileBytes(scratch.Path("ports/com6")), "/dev/ttyUSB7\n");
   unsetenv("KIVOCOM_PORTS_DIR");
+}
+
+// Hand-written ports-folder files that name no device are said to, shown as text.
+TEST_F(ToolOutputTest, PortsFolderFilesThatNameNoDeviceAreNamedWithTheirFault) {
+  setenv("KIVOCOM_PORTS_DIR", scratch.Folder().c_str(), 1);
+  WriteFileBytes(scratch.Path("com3"), "# the meter\n/dev/ttyUSB0\n");
+  WriteFileBytes(scratch.Path("com4"), std::string("\x00\x1b[31m\xff", 7));
+  ToolResult r = Run({"query", "PV", "--port", "3", "--baud", "9600"});
+  EXPECT_EQ(r.exitCode, 4) << r.err;
+  EXPECT_NE(r.err.find("com3 begins with the comment line \"# the meter\""), std::string::npos) << r.err;
+  r = Run({"query", "PV", "--port", "4", "--baud", "9600"});
+  EXPECT_EQ(r.exitCode, 4) << r.err;
+  EXPECT_NE(r.err.find("com4 is not text (it begins <NUL><ESC>[31m<xFF>)"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find('\x1b'), std::string::npos) << "no raw bytes reach the terminal";
+  r = Run({"ports"});
+  EXPECT_NE(r.err.find("warning: " + scratch.Path("com3") + " begins with the comment line"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("warning: " + scratch.Path("com4") + " is not text"), std::string::npos) << r.err;
+  unsetenv("KIVOCOM_PORTS_DIR");
+}
+
+// Messages read as one sentence each: a description's full stop does not run into "; ".
+TEST_F(ToolOutputTest, MessagesAreWholeSentences) {
+  const std::string file = scratch.Path("partial.ini");
+  WriteFileBytes(file, "[COMPort]\nPort=3\n");
+  ToolResult r = Run({"query", "PV", "--settings", file, "--baud", "9600"});
+  EXPECT_EQ(r.exitCode, 5) << r.err;
+  EXPECT_EQ(r.err.find(".;"), std::string::npos) << r.err;
+  r = Run({"download", "DL", "-n", "0", "--port", "3", "--baud", "9600"});
+  EXPECT_EQ(r.exitCode, 64) << r.err;
+  EXPECT_NE(r.err.find("--readings must be 1 to 2147483647, not 0"), std::string::npos) << r.err;
 }
 
 }  // namespace

@@ -1,14 +1,11 @@
 // SPDX-License-Identifier: MIT
 // download: pull stored readings with a progress bar; Ctrl-C (or a request to terminate) cancels
 // and keeps what arrived.
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iostream>
+#include <cstdint>
 #include <memory>
 
 #include "commands.h"
+#include "download_output.h"
 #include "exit_codes.h"
 #include "kivocom/comport.h"
 #include "kivocom/error.h"
@@ -29,49 +26,33 @@ struct DownloadOptions {
   std::string output;
 };
 
-bool ToStandardOutput(const std::string& output) { return output.empty() || output == "-"; }
-
-std::string SystemReason() { return errno ? std::string(": ") + std::strerror(errno) : std::string(); }
-
-// A bad output path fails before anything is transferred; the file is opened for appending, so
-// an existing file is not emptied yet.
-void RequireWritableOutput(const std::string& output) {
-  if (ToStandardOutput(output)) return;
-  errno = 0;
-  std::ofstream probe(output, std::ios::binary | std::ios::app);
-  if (!probe) throw ToolFailure(kExitOutputError, "cannot write " + output + SystemReason() + "; nothing was downloaded");
+// A download that brought nothing leaves the output as it was.
+std::string NothingWritten(const std::string& output) {
+  return ToStandardOutput(output) ? "nothing was written" : "nothing was written and " + output + " is as it was";
 }
 
-bool WriteFile(const std::string& path, const std::string& data) {
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  file << data;
-  file.close();
-  return static_cast<bool>(file);
-}
-
-// Data that could not go where it was asked is kept in a new file the message names.
-void WriteResult(const std::string& data, const std::string& output) {
-  if (ToStandardOutput(output)) {
-    std::cout << data << std::flush;
-    return;
-  }
-  errno = 0;
-  if (WriteFile(output, data)) {
-    std::cerr << "Wrote " << data.size() << " bytes to " << output << ".\n";
-    return;
-  }
-  const std::string failed = "could not write " + output + SystemReason() + "; the " + std::to_string(data.size()) + " bytes ";
-  std::string kept;
-  try {
-    kept = (std::filesystem::path(MakeTemporaryFolder("kivocom-download-")) / "readings").string();
-  } catch (const ToolFailure&) {
-  }
-  if (kept.empty() || !WriteFile(kept, data)) throw ToolFailure(kExitOutputError, failed + "could not be saved anywhere");
-  throw ToolFailure(kExitOutputError, failed + "are saved in " + kept);
-}
-
-std::string WhereDataWent(const std::string& output) {
-  return ToStandardOutput(output) ? "went to standard output" : "are in " + output;
+// Says how the download ended when it did not simply succeed; the data is already written.
+void ReportEnd(CCOMPort& port, ECOMError err, std::size_t received, const std::string& output) {
+  const ErrorRecord& ended = port.LineError();
+  const std::string com = ComName(port.port());
+  const std::string bytes = std::to_string(received) + " bytes";
+  const std::string kept = received ? "the " + bytes + " " + WhereDataWent(output) : NothingWritten(output);
+  if (ended.number == kErrCannotOpenPort)
+    throw ToolFailure(kExitPortError, Clause(ended.description) + "; " + kept);
+  if (ended.number == kErrReadingDevice)
+    throw ToolFailure(kExitPortError, "the device on " + com + " went away after " + bytes + "; " + kept);
+  if (ended.number == kErrTooMuchData) throw ToolFailure(kExitInvalidData, Clause(ended.description) + "; " + kept);
+  if (ended.number == kErrDataAfterResend)
+    throw ToolFailure(kExitInvalidData, com + " began sending only after the command was sent again, so the data may " +
+                                            "hold its answers to more than one sending; " + kept +
+                                            "; a --timeout longer than the instrument takes to start answering avoids this");
+  if (ended.number != 0) throw ToolFailure(kExitPortError, Clause(ended.description) + "; " + kept);
+  if (err == CE_TIMEOUT) RequirePortOpens(port);
+  if (err == CE_TIMEOUT)
+    throw ToolFailure(kExitTimeout, "no data from " + com + " in " + std::to_string(port.Retries()) + " attempt(s) of " +
+                                        std::to_string(port.TimeOut()) +
+                                        " ms; check the instrument, the command and --baud/--style; " + kept);
+  if (err == CE_ABORTED) throw ToolFailure(kExitAborted, "download cancelled after " + bytes + "; " + kept);
 }
 
 void RunDownload(const PortOptions& options, const DownloadOptions& d) {
@@ -88,19 +69,10 @@ void RunDownload(const PortOptions& options, const DownloadOptions& d) {
     Messages().Hold(true);
     const std::string data = port->Download(d.binary, err, d.cmd, options.switchPort, options.address, d.readings);
     Messages().Hold(false);
-    WriteResult(data, d.output);
+    if (!data.empty()) WriteResult(data, d.output);
     received = data.size();
   }
-  if (err == CE_TIMEOUT) RequirePortOpens(*port);
-  if (err == CE_TIMEOUT)
-    throw ToolFailure(kExitTimeout, "no data from " + ComName(port->port()) + " in " + std::to_string(port->Retries()) +
-                                        " attempt(s) of " + std::to_string(port->TimeOut()) +
-                                        " ms; check the instrument, the command and --baud/--style");
-  const std::string bytes = std::to_string(received) + " bytes";
-  if (err == CE_ABORTED && port->LineError().number != 0)
-    throw ToolFailure(kExitPortError, "the device on " + ComName(port->port()) + " went away after " + bytes + "; the " +
-                                          bytes + " " + WhereDataWent(d.output));
-  if (err == CE_ABORTED) throw ToolFailure(kExitAborted, "download cancelled after " + bytes);
+  ReportEnd(*port, err, received, d.output);
 }
 
 }  // namespace
@@ -110,7 +82,8 @@ void AddDownloadCommand(CLI::App& app) {
   auto d = std::make_shared<DownloadOptions>();
   CLI::App* download = app.add_subcommand("download", "pull stored readings, with a progress bar (Ctrl-C cancels)");
   download->add_option("CMD", d->cmd, "the command that starts the transfer")->required();
-  download->add_option("--readings,-n", d->readings, "readings expected (the progress total)")->check(CLI::PositiveNumber);
+  download->add_option("--readings,-n", d->readings, "readings expected (the progress total)")
+      ->check(WholeNumber(1, INT32_MAX));
   download->add_flag("--binary", d->binary, "count 10-character records after a 4-character header");
   download->add_option("--output,-o", d->output, "write the data to FILE (default: standard output)");
   AddPortOptions(*download, *options);

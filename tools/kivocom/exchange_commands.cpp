@@ -10,38 +10,55 @@
 #include "kivocom/error.h"
 #include "kivocom/serial_control.h"
 #include "port_options.h"
+#include "tool_messages.h"
+#include "visible_text.h"
 
 namespace kivotool {
 namespace {
 
 using namespace kivocom;
 
+// The start of a reply that is not printed, so the error line says what came without flooding it.
+constexpr std::size_t kReplyShown = 32;
+
+std::string PartialReply(const std::string& reply) {
+  if (reply.empty()) return "";
+  return "; a partial reply of " + std::to_string(reply.size()) + " bytes came (not printed): " +
+         VisibleStart(reply, kReplyShown);
+}
+
+// A reply is printed only when it is the instrument's whole reply; how an exchange that ended
+// early ended is said on standard error, with the start of what came.
+void ReportEarlyEnd(CCOMPort& port, const std::string& reply) {
+  const ErrorRecord& ended = port.LineError();
+  const std::string com = ComName(port.port());
+  if (ended.number == kErrReadingDevice)
+    throw ToolFailure(kExitPortError, "the device on " + com + " went away during the exchange (" +
+                                          Clause(ended.description) + ")" + PartialReply(reply));
+  if (ended.number == kErrTooMuchData) throw ToolFailure(kExitInvalidData, Clause(ended.description) + PartialReply(reply));
+  if (ended.number != 0) throw ToolFailure(kExitPortError, Clause(ended.description) + PartialReply(reply));
+}
+
 void RunQuery(const PortOptions& options, const std::string& cmd) {
   auto port = MakePort(options);
   RequirePortReady(*port);
   ECOMError err = CE_NONE;
   const std::string reply = port->ReadPort(err, cmd, options.switchPort, options.address);
-  if (err == CE_NONE || !reply.empty()) std::cout << reply << (options.raw ? "" : "\n") << std::flush;
-  const ErrorRecord& lost = port->LineError();
-  if (lost.number == kErrReadingDevice)
-    throw ToolFailure(kExitPortError, "the device on " + ComName(port->port()) + " went away during the exchange (" +
-                                          lost.description + ")");
-  if (lost.number != 0)
-    throw ToolFailure(kExitPortError, "the device on " + ComName(port->port()) +
-                                          " went away during the exchange and cannot be opened again (" +
-                                          lost.description + "); check its cable or adapter");
+  ReportEarlyEnd(*port, reply);
   if (err == CE_TIMEOUT) RequirePortOpens(*port);
   switch (err) {
     case CE_TIMEOUT:
       throw ToolFailure(kExitTimeout, "no complete reply from " + ComName(port->port()) + " in " +
                                           std::to_string(port->Retries()) + " attempt(s) of " +
                                           std::to_string(port->TimeOut()) +
-                                          " ms; check the instrument, its address and --baud/--style");
+                                          " ms; check the instrument, its address and --baud/--style" +
+                                          PartialReply(reply));
     case CE_INVALID_DATA:
+      std::cout << reply << (options.raw ? "" : "\n") << std::flush;
       throw ToolFailure(kExitInvalidData,
                         "the reply holds characters above 128 (wrong --baud or --style?); --no-ascii-check accepts them");
     case CE_ABORTED: throw ToolFailure(kExitAborted, "no port chosen");
-    case CE_NONE: break;
+    case CE_NONE: std::cout << reply << (options.raw ? "" : "\n") << std::flush; break;
   }
 }
 

@@ -16,9 +16,11 @@
 #include "kivocom/serial_control.h"
 #include "kivocom/smart_switch.h"
 #include "memory_ini_file.h"
+#include "ports_folder_notes.h"
 #include "simulated_bench.h"
 #include "tool_messages.h"
 #include "tool_system.h"
+#include "visible_text.h"
 
 namespace kivotool {
 namespace {
@@ -34,23 +36,6 @@ EBaudRate BaudIndex(const CCOMPort& port, int baud) {
     rates += (rates.empty() ? "" : ", ") + port.BaudRateName(i);
   }
   throw ToolFailure(kExitUsage, std::to_string(baud) + " baud is not a rate ports take; the rates are " + rates);
-}
-
-// A whole number from `low` to `high`, refused in plain words ("must be 1 to 3600000 ms").
-CLI::Validator WholeNumber(long long low, long long high, const std::string& unit = "") {
-  const std::string range = "must be " + std::to_string(low) + " to " + std::to_string(high) + unit;
-  return CLI::Validator(
-      [low, high, range](std::string& text) {
-        std::size_t used = 0;
-        long long value = 0;
-        try {
-          value = std::stoll(text, &used);
-        } catch (const std::exception&) {
-          return range + ", not " + text;
-        }
-        return used == text.size() && value >= low && value <= high ? std::string() : range + ", not " + text;
-      },
-      std::to_string(low) + "-" + std::to_string(high));
 }
 
 // The switch port names the model has: A to D, A to H, or 1 to 8.
@@ -84,7 +69,7 @@ void LoadSettings(CCOMPort& port, const std::string& fileAndSection) {
   Messages().Hold(false);
   if (!complete)
     throw ToolFailure(kExitSettingsError, "could not read port settings from section [" + section + "] of " + file +
-                                              (Messages().Shown() != before ? ": " + Messages().Last() : std::string()) +
+                                              (Messages().Shown() != before ? ": " + Clause(Messages().Last()) : std::string()) +
                                               "; `kivocom settings show` shows what it holds");
 }
 
@@ -107,6 +92,23 @@ void TraceTo(CCOMPort& port, const std::string& folder) {
 }  // namespace
 
 std::string ComName(int32_t port) { return "COM" + std::to_string(port); }
+
+CLI::Validator WholeNumber(long long low, long long high, const std::string& unit) {
+  const std::string range = "must be " + std::to_string(low) + " to " + std::to_string(high) + unit;
+  return CLI::Validator(
+      [low, high, range](std::string& text) {
+        std::size_t used = 0;
+        long long value = 0;
+        try {
+          value = std::stoll(text, &used);
+        } catch (const std::exception&) {
+          return range + ", not " + text;
+        }
+        return used == text.size() && value >= low && value <= high ? std::string() : range + ", not " + text;
+      },
+      std::to_string(low) + "-" + std::to_string(high));
+}
+
 
 void SetSwitchModel(CCOMPort& port, ESmartSwitchStyle model) {
   std::shared_ptr<IniFile> memory = std::make_shared<MemoryIniFile>();
@@ -172,9 +174,13 @@ void RequirePortReady(CCOMPort& port) {
     throw ToolFailure(kExitUsage, "no port chosen: give --port N or --device PATH (`kivocom ports` lists the ports)");
   // Only a missing device is decided before the exchange: the exchange's own opening is the only
   // one, since every opening raises the modem lines (some instruments reset) and routes the switch.
-  if (IsCOMPortAvailable(number) == kPortNotFound)
-    throw ToolFailure(kExitPortError, ComName(number) + " is " + PortDevicePath(number) +
+  if (IsCOMPortAvailable(number) == kPortNotFound) {
+    const std::string problem = PortsFileProblem(number);
+    if (!problem.empty())
+      throw ToolFailure(kExitPortError, ComName(number) + " names no device: " + problem + "; `kivocom ports` lists the ports");
+    throw ToolFailure(kExitPortError, ComName(number) + " is " + Visible(PortDevicePath(number)) +
                                           ", which has no device behind it; `kivocom ports` lists the ports");
+  }
   if (port.BaudRate() == BAUD_NONE)
     throw ToolFailure(kExitUsage, "no baud rate chosen: give --baud, the instrument's rate (9600 is common)");
 }

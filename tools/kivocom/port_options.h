@@ -28,6 +28,10 @@ struct PortOptions {
   std::string settings;          // FILE[:SECTION] to load a saved port from
 };
 
+// A check of a whole number from `low` to `high`, refused in plain words ("must be 1 to 3600000
+// ms, not 0").
+CLI::Validator WholeNumber(long long low, long long high, const std::string& unit = "");
+
 // Adds the port options to `command`.
 void AddPortOptions(CLI::App& command, PortOptions& options);
 

@@ -10,6 +10,7 @@
 #include "commands.h"
 #include "kivocom/port_devices.h"
 #include "kivocom/port_probe.h"
+#include "ports_folder_notes.h"
 
 namespace kivotool {
 namespace {
@@ -44,6 +45,7 @@ std::string Description(const PortInfo& info) {
 }
 
 void RunPorts() {
+  for (const std::string& problem : PortsFolderProblems()) std::cerr << "kivocom: warning: " << problem << "\n";
   const auto ports = ListSerialPorts();
   if (ports.empty()) {
     std::cout << "No serial ports found. Map a device to a COM number with KIVOCOM_COM<n>=/dev/... or a link in "

@@ -27,6 +27,7 @@ using namespace kivocom;
 struct SettingsOptions {
   std::string file;
   std::string section = "COMPort";
+  bool recordDevice = false;  // keep the --device mapping in the ports folder
 };
 
 const char* StyleName(EControllerStyle style) {
@@ -48,9 +49,9 @@ const char* SwitchName(ESmartSwitchStyle model) {
   return "unknown";
 }
 
-// The file stores only a port number, and a --device mapping lasts only for this run: so that
-// the number names the same device when the file is loaded later, the mapping is kept in the
-// ports folder. A number that already names another device there is refused.
+// The file stores only a port number, and a --device mapping lasts only for this run. Asked to,
+// the mapping is kept in the ports folder, so that the number names the same device when the
+// file is loaded later; a number that already names another device there is refused.
 void KeepDeviceMapping(int32_t number, const std::string& device) {
   MapPortToDevice(number, "");
   const std::string lasting = PortDevicePath(number);
@@ -70,18 +71,45 @@ void KeepDeviceMapping(int32_t number, const std::string& device) {
   std::cerr << ComName(number) << " now names " << device << " (recorded in " << entry.string() << ").\n";
 }
 
+// Without a record, the saved number names the device only while something else maps it:
+// pseudo-terminals and adapters get other names on another day, so nothing is kept unasked.
+void SayMappingNotKept(int32_t number, const std::string& device) {
+  std::cerr << "The file records " << ComName(number) << ", which named " << device
+            << " for this run only; --record-device records it in " << PortsFolder() << ".\n";
+}
+
+// A save replaces the file through a new one beside it: a folder that takes no new file fails it
+// even when the file itself is writable. True when a file can be made in `file`'s folder.
+bool FolderTakesNewFiles(const std::string& file) {
+  const std::filesystem::path folder = std::filesystem::absolute(file).parent_path();
+  const std::filesystem::path probe = folder / ".kivocom-save-probe";
+  const bool made = static_cast<bool>(std::ofstream(probe));
+  std::error_code error;
+  std::filesystem::remove(probe, error);
+  return made;
+}
+
+std::string SaveFailure(const std::string& file, const std::string& reason) {
+  std::string text = "could not save the settings to " + file + ": " + Clause(reason);
+  if (std::filesystem::exists(file) && !FolderTakesNewFiles(file))
+    text += " (a save writes a new file beside " + file + " and renames it into place, so its folder " +
+            std::filesystem::absolute(file).parent_path().string() + " must be writable too)";
+  return text;
+}
+
 void RunSave(const PortOptions& options, const SettingsOptions& s) {
   auto port = MakePort(options);
-  if (!options.device.empty()) KeepDeviceMapping(port->port(), options.device);
+  if (s.recordDevice && options.device.empty()) throw ToolFailure(kExitUsage, "--record-device needs --device PATH");
+  if (s.recordDevice) KeepDeviceMapping(port->port(), options.device);
   std::shared_ptr<IniFile> ini;
   const int before = Messages().Shown();
   Messages().Hold(true);
   port->WriteToFile(ini, s.file, s.section);
   Messages().Hold(false);
-  if (Messages().Shown() != before)
-    throw ToolFailure(kExitSettingsError, "could not save the settings to " + s.file + ": " + Messages().Last());
+  if (Messages().Shown() != before) throw ToolFailure(kExitSettingsError, SaveFailure(s.file, Messages().Last()));
   std::cerr << "Saved the port settings to [" << s.section << "] and [" << s.section << " - SmartSwitch] of " << s.file
             << ".\n";
+  if (!options.device.empty() && !s.recordDevice) SayMappingNotKept(port->port(), options.device);
 }
 
 void Row(const std::string& name, const std::string& value) {
@@ -163,6 +191,8 @@ void AddSettingsCommands(CLI::App& app) {
   CLI::App* save = settings->add_subcommand("save", "save the port described by the options to FILE");
   save->add_option("FILE", saveFile->file, "the settings file (created when missing; other sections are kept)")->required();
   save->add_option("--section,-s", saveFile->section, "section name (default COMPort)");
+  save->add_flag("--record-device", saveFile->recordDevice,
+                 "also record in the ports folder that the port number names the --device path");
   AddPortOptions(*save, *saveOptions);
   save->callback([saveOptions, saveFile] { RunSave(*saveOptions, *saveFile); });
 

@@ -18,6 +18,10 @@ std::string BoxAsOneLine(const std::string& prompt) {
   return joined;
 }
 
+std::string Clause(const std::string& text) {
+  return !text.empty() && text.back() == '.' ? text.substr(0, text.size() - 1) : text;
+}
+
 void ToolMessages::ShowBox(const std::string& prompt, int32_t, const std::string&, const std::string&, int32_t) {
   ++shown_;
   last_ = BoxAsOneLine(prompt);

@@ -32,6 +32,10 @@ class ToolMessages : public kivocom::UserMessages {
 // it reports ("Error: 75 - <description>"), else its lines joined by blanks.
 std::string BoxAsOneLine(const std::string& prompt);
 
+// `text`, a sentence, without its closing full stop, so that the tool's own words can follow
+// after "; ".
+std::string Clause(const std::string& text);
+
 // The handler installed for the tool's thread.
 ToolMessages& Messages();
 

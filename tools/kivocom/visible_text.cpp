@@ -24,6 +24,10 @@ std::string Visible(const std::string& bytes) {
   return out;
 }
 
+std::string VisibleStart(const std::string& bytes, std::size_t most) {
+  return bytes.size() <= most ? Visible(bytes) : Visible(bytes.substr(0, most)) + "...";
+}
+
 std::string VisibleLines(const std::string& trace) {
   // Each line is "<stamp>TAB<text>CR LF" and a stamp holds no TAB, so a line's text runs from its
   // TAB to the last CR LF before the next line's TAB, even when the text itself holds CR LF.

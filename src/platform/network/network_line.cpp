@@ -185,6 +185,9 @@ void NetworkLine::AwaitReply(const ComPortRequest& request, SocketStream::Deadli
   while (!TakeReply(request.command, value)) {
     if (!socket_) throw Error(loss_->number, source, loss_->description);
     if (options_.ComPortRefused()) throw RefusedOptionError(PortText(), source);
+    // A server that never agreed to serial port control has refused nothing: it did not negotiate.
+    if (std::chrono::steady_clock::now() >= deadline && !options_.ComPortAccepted())
+      throw UnnegotiatedError(PortText(), replyTimeoutMs_, source);
     if (std::chrono::steady_clock::now() >= deadline)
       throw UnansweredError(PortText(), request.what, replyTimeoutMs_, source);
     WaitForSocket(deadline);
@@ -214,6 +217,7 @@ void NetworkLine::Pump() {
       std::string raw;
       const bool open = socket_->ReceiveSome(raw, std::min(kReadChunk, input_.Room()));
       if (!telnet_ && receivedSinceConnect_ == 0 && IsServerRefusal(raw)) return Lose(ServerClosedText(raw));
+      if (!telnet_ && receivedSinceConnect_ == 0 && OpensTelnetNegotiation(raw)) return RefuseTelnet();
       Absorb(raw);
       if (!socket_) return;
       if (!open) return Lose(ServerClosedText(recentText_));
@@ -271,6 +275,15 @@ void NetworkLine::Lose(const std::string& reason) {
   if (refused && receivedSinceConnect_ == recentText_.size()) input_.DiscardAll();
   loss_ = LineLoss{refused ? kErrHardwareNotAvailable : kErrReadingDevice, LostConnectionText(PortText(), reason)};
   lossReason_ = reason;
+}
+
+// A Telnet server's negotiation would reach the client as data on a tcp:// line: the line is given
+// up as one that cannot be used (8012), the negotiation not taken as the instrument's bytes.
+void NetworkLine::RefuseTelnet() {
+  socket_.reset();
+  output_.clear();
+  loss_ = LineLoss{kErrDeviceNotOpen, TelnetOnPlainLineText(PortText(), device_)};
+  lossReason_ = "the server speaks Telnet";
 }
 
 void NetworkLine::Transmit(const std::string& bytes) {

@@ -77,6 +77,7 @@ class NetworkLine : public LineDriver {
   std::vector<TelnetCommand> TakeData(const std::string& raw);
   void LoseAfterReading(const std::string& reason);
   void Lose(const std::string& reason);
+  void RefuseTelnet();
   void Transmit(const std::string& bytes);
   void FlushOutput();
   void WaitForSocket(SocketStream::Deadline deadline);

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "platform/telnet_reader.h"
+
 namespace kivocom {
 namespace {
 
@@ -43,6 +45,19 @@ bool IsServerRefusal(const std::string& firstBytes) {
   return false;
 }
 
+bool OpensTelnetNegotiation(const std::string& firstBytes) {
+  if (firstBytes.size() < 2 || static_cast<uint8_t>(firstBytes[0]) != telnet::kIac) return false;
+  const auto verb = static_cast<uint8_t>(firstBytes[1]);
+  return verb == telnet::kSb || (verb >= telnet::kWill && verb <= telnet::kDont);
+}
+
+std::string TelnetOnPlainLineText(const std::string& port, const std::string& device) {
+  const std::size_t scheme = device.find("://");
+  const std::string address = scheme == std::string::npos ? device : device.substr(scheme + 3);
+  return port + " cannot be used as a plain TCP port: its server speaks Telnet (it opened with a Telnet "
+                "negotiation). Map the port as rfc2217://" + address + ".";
+}
+
 std::string LostConnectionText(const std::string& port, const std::string& reason) {
   if (SaysInUse(reason))
     return port + " is in use by another client of the server (" + reason +
@@ -59,6 +74,14 @@ Error RefusedOptionError(const std::string& port, const std::string& source) {
   return Error(kErrDeviceNotOpen, source,
                port + " cannot be opened: the server does not offer serial port control (RFC 2217). "
                       "Map the port as tcp://host:port to exchange bytes without settings.");
+}
+
+Error UnnegotiatedError(const std::string& port, int64_t timeoutMs, const std::string& source) {
+  return CannotOpenError(port,
+                         "the server did not take up serial port control (RFC 2217) within " +
+                             std::to_string(timeoutMs) +
+                             " ms; check that it is an RFC 2217 server (a plain TCP one is mapped as tcp://host:port)",
+                         source);
 }
 
 Error UnansweredError(const std::string& port, const std::string& what, int64_t timeoutMs, const std::string& source) {
