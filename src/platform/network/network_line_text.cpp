@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "platform/telnet_reader.h"
+#include "platform/network/telnet_reader.h"
 
 namespace kivocom {
 namespace {
