@@ -132,7 +132,8 @@ struct SimulatedInstrument {
   // CS_KIVO, CS_AZONIX and CS_XSYS: a program's own answers (such as an instrument described by
   // a definition file), asked before the reply table with every command; the answer text without
   // the line end, or no value to use the table. Called on the simulator's thread; it must not
-  // call the simulator. The Windows build's host does not receive it.
+  // call the simulator. The Windows build's simulator, whose instruments play in its host process,
+  // refuses an instrument that has one (380).
   std::function<std::optional<std::string>(const std::string& command)> answer;
   // Answers from a recorded session instead of the style's rules and the tables above, with the
   // recorded bytes and timing; no value: none.

@@ -104,10 +104,18 @@ static void test_bytes_as_given(void) {
   kvc_free(text);
   kvc_port_line_input(port, 1000, &text, &len); /* the reply to it */
   kvc_free(text);
+#ifdef _WIN32
+  /* The Windows build plays its instruments in the simulator host, which cannot call back. */
+  check(kvc_sim_set_answer_function(sim, meter, answer_hi, NULL) == 380,
+        "a program's answer function is refused where the simulator cannot call it");
+  text = NULL;
+  len = 0;
+#else
   kvc_sim_set_answer_function(sim, meter, answer_hi, NULL);
   kvc_port_line_output(port, "HI\r", 3);
   kvc_port_line_input(port, 1000, &text, &len);
   check(text_is(text, len, "hello\r\n", 7), "a program's answer function answers before the reply table");
+#endif
   kvc_free(text);
   kvc_sim_set_answer_function(sim, meter, NULL, NULL);
   kvc_port_set_controller_style(port, KVC_CS_OMEGA);

@@ -3,9 +3,22 @@
 // native simulator host, which runs the engine on a pseudo-terminal that Wine shows as a COM port.
 #include "kivocom/simulator.h"
 
+#include "kivocom/error.h"
 #include "simulator/windows/simulator_engine.h"
 
 namespace kivocom {
+namespace {
+
+// The host plays the instruments in a process of its own, from which a program's answer function
+// cannot be called: an instrument that has one is refused rather than played without it.
+void RequireNoAnswerFunction(const SimulatedInstrument& instrument, const char* operation) {
+  if (instrument.answer)
+    throw Error(kErrInvalidPropertyValue, std::string("InstrumentSimulator - ") + operation,
+                "A program's answer function needs the simulator in the program's own process; on Windows "
+                "the simulator plays its instruments in the simulator host, which cannot call it.");
+}
+
+}  // namespace
 
 WireWriter SimulatorEngine::Request(HostRequest code) {
   WireWriter request;
@@ -35,6 +48,7 @@ int32_t InstrumentSimulator::BaudRate() const {
 
 InstrumentSimulator::InstrumentId InstrumentSimulator::AddInstrument(SimulatedInstrument instrument,
                                                                      const std::string& switchPort) {
+  RequireNoAnswerFunction(instrument, "AddInstrument");
   WireWriter request = SimulatorEngine::Request(HostRequest::kAddInstrument);
   WriteInstrument(request, instrument);
   request.Text(switchPort);
@@ -46,6 +60,7 @@ InstrumentSimulator::InstrumentId InstrumentSimulator::AddInstrument(SimulatedIn
 void InstrumentSimulator::ChangeInstrument(InstrumentId id, const std::function<void(SimulatedInstrument&)>& change) {
   SimulatedInstrument instrument = Instrument(id);
   change(instrument);
+  RequireNoAnswerFunction(instrument, "ChangeInstrument");
   WireWriter request = SimulatorEngine::Request(HostRequest::kReplaceInstrument);
   request.U64(id);
   WriteInstrument(request, instrument);
