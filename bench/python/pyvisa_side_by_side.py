@@ -32,7 +32,6 @@ import pyvisa  # noqa: E402
 import kivocom  # noqa: E402
 
 DEFINITION = """\
-spec: "1.1"
 devices:
   meter:
     eom:

@@ -34,10 +34,10 @@ class MessagePattern:
         if len(fields) != 1:
             raise DefinitionError(f"setter {pattern!r} must hold exactly one value field")
         regex, self._convert = "", str
-        for literal, name, spec, _ in parts:
+        for literal, name, form, _ in parts:
             regex += re.escape(literal)
             if name is not None:
-                kind = (spec or "")[-1:] if (spec or "")[-1:] in _PATTERNS else ""
+                kind = (form or "")[-1:] if (form or "")[-1:] in _PATTERNS else ""
                 value_regex, self._convert = _PATTERNS[kind]
                 regex += f"({value_regex})"
         self._regex = re.compile(regex + r"\Z", re.DOTALL)
