@@ -35,7 +35,7 @@ class Demo {
   Demo() : folder_(MakeTemporaryFolder("kivocom-demo-")) {
     SetEnvironmentValue("KIVOCOM_TRACE_DIR", folder_);
     sim_.SetBaudRate(115200);
-    instrument_ = sim_.AddInstrument(DemoInstrument(CS_KIVO, "01", 0, kDemoReadings, false));
+    instrument_ = sim_.AddInstrument(SampleInstrument(CS_KIVO, "01", 0, kDemoReadings, false));
     MapPortToDevice(kDemoPort, sim_.DevicePath());
     port_.port(kDemoPort);
     port_.MaxBaudRate(BAUD_921600);
@@ -112,8 +112,8 @@ class Demo {
   bool ThroughTheSwitch() {
     std::cout << "\n3. A query routed through a bb4 smart switch to two instruments\n";
     sim_.UseSmartSwitch(SSS_BB4PORT);
-    sim_.AddInstrument(DemoInstrument(CS_KIVO, "", 1, 0, false), "A");
-    sim_.AddInstrument(DemoInstrument(CS_KIVO, "", 2, 0, false), "B");
+    sim_.AddInstrument(SampleInstrument(CS_KIVO, "", 1, 0, false), "A");
+    sim_.AddInstrument(SampleInstrument(CS_KIVO, "", 2, 0, false), "B");
     SetSwitchModel(port_, SSS_BB4PORT);
     port_.UsesSmartSwitch(true);
     bool ok = true;
