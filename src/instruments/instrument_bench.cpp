@@ -18,6 +18,8 @@ namespace {
 // The default reply delay's floor: a quick real instrument takes at least this long to answer.
 constexpr std::chrono::milliseconds kMinimumDefaultDelay{10};
 
+using Clock = InstrumentBench::Clock;
+
 struct PlacedInstrument {
   SimulatedInstrument instrument;
   std::string switchPort;
@@ -31,9 +33,8 @@ auto& PlacedIn(Instruments& instruments, std::size_t id, const std::string& sour
   return instruments[id];
 }
 
-}  // namespace
-
-struct InstrumentBench::State {
+// Everything a bench holds, kept out of the library's exported interface.
+struct BenchState {
   int32_t baudRate = 9600;
   std::vector<PlacedInstrument> instruments;
   std::optional<SwitchDecoder> smartSwitch;
@@ -48,6 +49,10 @@ struct InstrumentBench::State {
   bool LineEchoes() const;
   ReplySchedule::Pace PaceFor(const LineBehaviour& behaviour, Clock::time_point received) const;
 };
+
+}  // namespace
+
+struct InstrumentBench::State : BenchState {};
 
 InstrumentBench::InstrumentBench() : state_(std::make_unique<State>()) {}
 
@@ -105,7 +110,7 @@ void InstrumentBench::PutBack(Due rest) { state_->schedule.PutBack({std::move(re
 
 void InstrumentBench::ClearPlanned() { state_->schedule.Clear(); }
 
-void InstrumentBench::State::HearByte(char byte, Clock::time_point at) {
+void BenchState::HearByte(char byte, Clock::time_point at) {
   if (!smartSwitch) {
     if (auto command = assembler.Feed(byte)) Dispatch(*command, at);
     return;
@@ -119,14 +124,14 @@ void InstrumentBench::State::HearByte(char byte, Clock::time_point at) {
 
 // The switch now connects `switchPort`: a half-heard command and the answers still to come from
 // the instrument that was connected are cut off with it.
-void InstrumentBench::State::Connect(const std::string& switchPort) {
+void BenchState::Connect(const std::string& switchPort) {
   if (switchPort == connectedPort) return;
   connectedPort = switchPort;
   assembler.Reset();
   schedule.Clear();
 }
 
-void InstrumentBench::State::Dispatch(const std::string& command, Clock::time_point at) {
+void BenchState::Dispatch(const std::string& command, Clock::time_point at) {
   if (command.empty()) return;
   for (PlacedInstrument& placed : instruments) {
     if (!Hears(placed)) continue;
@@ -135,17 +140,17 @@ void InstrumentBench::State::Dispatch(const std::string& command, Clock::time_po
   }
 }
 
-bool InstrumentBench::State::Hears(const PlacedInstrument& placed) const {
+bool BenchState::Hears(const PlacedInstrument& placed) const {
   if (!smartSwitch) return placed.switchPort.empty();
   return !connectedPort.empty() && placed.switchPort == connectedPort;
 }
 
-bool InstrumentBench::State::LineEchoes() const {
+bool BenchState::LineEchoes() const {
   return std::any_of(instruments.begin(), instruments.end(),
                      [](const PlacedInstrument& placed) { return placed.instrument.behaviour.echo; });
 }
 
-ReplySchedule::Pace InstrumentBench::State::PaceFor(const LineBehaviour& behaviour, Clock::time_point received) const {
+ReplySchedule::Pace BenchState::PaceFor(const LineBehaviour& behaviour, Clock::time_point received) const {
   const std::chrono::nanoseconds characterTime{10'000'000'000LL / baudRate};
   const std::chrono::nanoseconds delay =
       behaviour.replyDelay.count() >= 0
