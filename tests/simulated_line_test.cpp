@@ -135,6 +135,8 @@ TEST_F(SimulatedLineTest, SwitchRoutesEachQueryToItsInstrument) {
   GiveSwitchModel(SSS_BB8PORT);
   port.UsesSmartSwitch(true);
   EXPECT_EQ(port.ReadPort(err, "PV", "C"), "+0026.45");
+  EXPECT_EQ(SimulatedLineHeard(PortDevicePath(kPort)), 
+            "\x1b\x02\x02\x04" "\x1b\x02" "0C\r" "\rPV\r" "\x1b\x02\x02\x04");  // release, select, query, release
   EXPECT_EQ(port.ReadPort(err, "PV", "A"), "+0024.45");
   EXPECT_EQ(err, CE_NONE);
 }
@@ -157,6 +159,7 @@ TEST_F(SimulatedLineTest, AnswerComesOnlyAfterTheCommandAndNothingIsLeftBehind) 
   std::string reply;
   while (reply.find('\n') == std::string::npos && control->WaitForInput(1000)) reply += control->Input();
   EXPECT_EQ(reply, "KIVO SIMULATED INSTRUMENT 0\r\n");
+  EXPECT_EQ(SimulatedLineHeard(PortDevicePath(kPort)), "ID\r");
   EXPECT_FALSE(control->WaitForInput(50));
   control->PortOpen(false);
 }

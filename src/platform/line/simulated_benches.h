@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "kivocom/instrument_bench.h"
 
@@ -15,5 +16,7 @@ namespace kivocom {
 std::shared_ptr<InstrumentBench> TakeSimulatedBench(int32_t port, const std::string& device, const std::string& source);
 // Lets the instruments of `device` go for the next opening.
 void ReturnSimulatedBench(const std::string& device);
+// Adds `bytes` to what the instruments of `device` heard.
+void RecordSimulatedBenchHeard(const std::string& device, std::string_view bytes);
 
 }  // namespace kivocom

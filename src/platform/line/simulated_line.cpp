@@ -106,7 +106,9 @@ std::optional<SimulatedLine::Clock::time_point> SimulatedLine::NextEvent() const
 // What happens at `at`: the next sent byte reaches the instruments, or the answers due arrive.
 void SimulatedLine::Deliver(Clock::time_point at) {
   if (!unheard_.empty() && nextArrival_ <= at) {
-    bench_->Hear(std::string_view(unheard_).substr(0, 1), nextArrival_);
+    const std::string_view byte = std::string_view(unheard_).substr(0, 1);
+    RecordSimulatedBenchHeard(device_, byte);
+    bench_->Hear(byte, nextArrival_);
     unheard_.erase(0, 1);
     nextArrival_ += byteTime_;
     return;
