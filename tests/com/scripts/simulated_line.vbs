@@ -7,8 +7,13 @@
 Dim shell, portsFolder, p, ec, reply, data
 
 Set shell = CreateObject("WScript.Shell")
-portsFolder = shell.ExpandEnvironmentStrings("%APPDATA%") & "\kivocom\ports"
-MakeFolder portsFolder
+portsFolder = shell.ExpandEnvironmentStrings("%APPDATA%")
+' Wine's script host leaves the terminating NUL in the expanded text.
+If InStr(portsFolder, Chr(0)) > 0 Then portsFolder = Left(portsFolder, InStr(portsFolder, Chr(0)) - 1)
+portsFolder = portsFolder & "\kivocom"
+If Not fso.FolderExists(portsFolder) Then fso.CreateFolder portsFolder
+portsFolder = portsFolder & "\ports"
+If Not fso.FolderExists(portsFolder) Then fso.CreateFolder portsFolder
 MapPort 31, "sim://omega?address=01"
 MapPort 32, "sim://kivo?readings=12"
 
@@ -28,6 +33,7 @@ reply = p.ReadPort(ec, "PV", , "01")
 CheckNoError "ReadPort PV"
 CheckEqual ec, 0, "exchange: CE_NONE"
 CheckEqual reply, "+0023.45", "exchange: the instrument's reading"
+WScript.Echo "COM31 (sim://omega?address=01): ReadPort PV -> " & reply & ", errorcode " & ec
 
 ec = 7
 p.WritePort ec, "SP", , "01", "100.0"
@@ -39,6 +45,7 @@ Pause 100
 reply = p.ReadPort(ec, "SP", , "01")
 CheckNoError "ReadPort SP"
 CheckEqual reply, "100.0", "set frame: the instrument kept the value"
+WScript.Echo "COM31: WritePort SP 100.0 (set frame), then ReadPort SP -> " & reply
 
 p.ControllerStyle = 0
 p.port = 32
@@ -48,6 +55,8 @@ CheckNoError "Download"
 CheckEqual ec, 0, "download: CE_NONE"
 CheckEqual CountOf(data, vbCrLf), 12, "download: twelve readings"
 CheckEqual Left(data, 10), "+0020.00" & vbCrLf, "download: the first reading"
+WScript.Echo "COM32 (sim://kivo?readings=12): Download DL -> " & Len(data) & " bytes, " & CountOf(data, vbCrLf) & _
+  " readings, errorcode " & ec
 Set p = Nothing
 On Error GoTo 0
 
@@ -70,9 +79,4 @@ Sub CheckNoError(what)
     WScript.Echo "FAILED: " & what & " raised " & Err.Number & " (" & Err.Source & "): " & Err.Description
     Err.Clear
   End If
-End Sub
-
-Sub MakeFolder(path)
-  If Not fso.FolderExists(fso.GetParentFolderName(path)) Then MakeFolder fso.GetParentFolderName(path)
-  If Not fso.FolderExists(path) Then fso.CreateFolder path
 End Sub
