@@ -30,6 +30,45 @@ std::wstring DosDeviceNames() {
   }
 }
 
+// Under Wine, the links in the prefix's dosdevices folder, as a NUL-separated list of names: Wine
+// reaches a link made by hand ("com9" -> /dev/ttyUSB0) only when a program opens its name, so
+// QueryDosDevice does not list it. On Windows, where kernel32 has no Wine exports, nothing.
+std::wstring WineDosDeviceLinks() {
+  using ToUnix = char*(CDECL*)(LPCWSTR);
+  using ToDos = WCHAR*(CDECL*)(LPCSTR);
+  const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+  const auto toUnix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(GetProcAddress(kernel, "wine_get_unix_file_name")));
+  const auto toDos = reinterpret_cast<ToDos>(reinterpret_cast<void*>(GetProcAddress(kernel, "wine_get_dos_file_name")));
+  if (!toUnix || !toDos) return {};
+  // Drive C: lives in the folder: ".../dosdevices/c:/".
+  char* driveC = toUnix(L"C:\\");
+  if (!driveC) return {};
+  std::string folder(driveC);
+  HeapFree(GetProcessHeap(), 0, driveC);
+  const std::size_t at = folder.rfind("/dosdevices/");
+  if (at == std::string::npos) return {};
+  WCHAR* dosFolder = toDos(folder.substr(0, at + 12).c_str());
+  if (!dosFolder) return {};
+  const std::wstring pattern = std::wstring(dosFolder) + L"com*";
+  HeapFree(GetProcessHeap(), 0, dosFolder);
+  std::wstring names;
+  WIN32_FIND_DATAW found;
+  const HANDLE search = FindFirstFileW(pattern.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return {};
+  do names += std::wstring(found.cFileName) + L'\0';
+  while (FindNextFileW(search, &found));
+  FindClose(search);
+  return names;
+}
+
+// The names of both lists, one list.
+std::wstring AllDosDeviceNames() {
+  std::wstring names = DosDeviceNames();
+  while (!names.empty() && names.back() == L'\0') names.pop_back();
+  if (!names.empty()) names += L'\0';
+  return names + WineDosDeviceLinks();
+}
+
 // The system's own name behind "COMn", such as \Device\Serial0; empty when it has none.
 std::string DosDeviceTarget(int32_t port) {
   wchar_t target[1024];
@@ -64,7 +103,7 @@ std::set<int32_t> ComPortsInDeviceNames(const std::wstring& names) {
   return ports;
 }
 
-OtherPortLists SystemPortLists() { return {DosDeviceNames, ReadPortsClassPorts}; }
+OtherPortLists SystemPortLists() { return {AllDosDeviceNames, ReadPortsClassPorts}; }
 
 WindowsPortProbe::WindowsPortProbe(SerialMapKey mapKey, OtherPortLists otherLists)
     : mapKey_(std::move(mapKey)), otherLists_(std::move(otherLists)) {}

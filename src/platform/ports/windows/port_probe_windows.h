@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The Windows port probe: which port numbers name serial ports, from every list Windows keeps of
 // them: the serial device map (HKLM\HARDWARE\DEVICEMAP\SERIALCOMM), the DOS device names
-// (QueryDosDevice: virtual port drivers that register only a name, and every dosdevices link under
-// Wine), the device manager's ports class, and the ports mapped to other devices; and what the
+// (QueryDosDevice: virtual port drivers that register only a name; under Wine also the prefix's
+// dosdevices links), the device manager's ports class, and the ports mapped to other devices; and what the
 // device manager tells about USB adapters. No device is opened, and Windows shows no holder
 // of a port without opening it, so a present port always reports as free: a port held by another
 // program shows only when it is opened ("in use by another program").
@@ -33,7 +33,8 @@ struct OtherPortLists {
   std::function<std::set<int32_t>()> portsClass;  // the port numbers of the ports class
 };
 
-// The system's own lists: QueryDosDevice's names and the device manager's ports class.
+// The system's own lists: QueryDosDevice's names (and Wine's dosdevices links) and the device
+// manager's ports class.
 OtherPortLists SystemPortLists();
 
 // The number n of a port name "COMn" (any case, n from 1 to 256); nullopt for any other name.
