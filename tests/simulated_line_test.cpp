@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <ostream>
 #include <string>
 #include <thread>
 
@@ -24,6 +25,8 @@ struct DeviceRow {
   EControllerStyle style;
   int32_t readings;
 };
+
+void PrintTo(const DeviceRow& row, std::ostream* out) { *out << row.text; }
 
 class SimulatedDeviceTextTest : public ::testing::TestWithParam<DeviceRow> {};
 
