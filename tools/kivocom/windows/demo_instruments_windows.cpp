@@ -4,7 +4,6 @@
 // instruments of a text keep what they stored between openings.
 #include "../demo_instruments.h"
 
-
 #include "kivocom/port_devices.h"
 #include "kivocom/simulated_lines.h"
 #include "kivocom/simulator.h"
