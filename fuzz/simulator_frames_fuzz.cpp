@@ -8,9 +8,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "simulator/command_assembler.h"
-#include "simulator/omega_frame.h"
-#include "simulator/switch_decoder.h"
+#include "instruments/command_assembler.h"
+#include "instruments/omega_frame.h"
+#include "instruments/switch_decoder.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 
 #include "kivocom/error.h"
 #include "kivocom/session_replay.h"
-#include "simulator/instrument_answer.h"
-#include "simulator/line_listener.h"
-#include "simulator/omega_frame.h"
-#include "simulator/replay_plan.h"
+#include "instruments/instrument_answer.h"
+#include "instruments/line_listener.h"
+#include "instruments/omega_frame.h"
+#include "instruments/replay_plan.h"
 #include "support/scratch_folder.h"
 
 namespace kivocom {
@@ -125,7 +125,7 @@ std::vector<RecordEntry> BenchSession() {
 }
 
 TEST(ReplayPlanTest, EachCommandGetsTheAnswersRecordedAfterItInTurn) {
-  ReplayPlan plan = PlanReplay(BenchSession());
+  RecordedSession plan = PlanReplay(BenchSession());
   EXPECT_EQ(plan.switchModel, SSS_BB4PORT);
   EXPECT_EQ(plan.baudRate, 19200);
   EXPECT_EQ(plan.exchanges, 4u);

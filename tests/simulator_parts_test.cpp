@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "kivocom/simulator.h"
-#include "simulator/command_assembler.h"
-#include "simulator/omega_frame.h"
-#include "simulator/reply_schedule.h"
-#include "simulator/switch_decoder.h"
+#include "instruments/command_assembler.h"
+#include "instruments/omega_frame.h"
+#include "instruments/reply_schedule.h"
+#include "instruments/switch_decoder.h"
 
 namespace kivocom {
 namespace {

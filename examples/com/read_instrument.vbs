@@ -13,7 +13,7 @@ Const BAUD_921600 = 13
 Const CS_KIVO = 0
 Const CE_NONE = 0
 
-Dim port, errorcode, reply, portNumber, command
+Dim port, errorcode, reply, portNumber, command, failed
 portNumber = 1
 command = "ID"
 If WScript.Arguments.Count > 0 Then portNumber = CInt(WScript.Arguments(0))
@@ -27,18 +27,28 @@ port.port = portNumber
 port.TimeOut = 1000              ' milliseconds per attempt
 port.Retries = 3
 
-' A port that cannot be opened raises an error; a silent instrument only sets errorcode.
+' ReadPort never raises: a port that cannot be opened and a silent instrument both end in
+' errorcode CE_TIMEOUT. Opening the port first tells them apart, since OpenPort raises when the
+' port cannot be opened; ReadPort then opens it again for its exchange.
+failed = False
 On Error Resume Next
-reply = port.ReadPort(errorcode, command)
+port.OpenPort
 If Err.Number <> 0 Then
-  WScript.Echo "Error " & Err.Number & " from " & Err.Source & ": " & Err.Description
-ElseIf errorcode = CE_NONE Then
-  WScript.Echo "COM" & portNumber & " answered " & command & ": " & reply
-Else
-  WScript.Echo "No complete reply from COM" & portNumber & " (errorcode " & errorcode & ")"
+  WScript.Echo "Cannot open COM" & portNumber & ": error " & Err.Number & " from " & Err.Source & ": " & Err.Description
+  failed = True
 End If
 On Error GoTo 0
+If Not failed Then
+  reply = port.ReadPort(errorcode, command)
+  If errorcode = CE_NONE Then
+    WScript.Echo "COM" & portNumber & " answered " & command & ": " & reply
+  Else
+    WScript.Echo "No complete reply from COM" & portNumber & " (errorcode " & errorcode & ")"
+    failed = True
+  End If
+End If
 
 ' The script host does not release objects when it quits, so release the port first: that
 ' closes the line.
 Set port = Nothing
+If failed Then WScript.Quit 1

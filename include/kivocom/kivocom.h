@@ -20,6 +20,7 @@
 #include "kivocom/progress_window.h"
 #include "kivocom/registry.h"
 #include "kivocom/serial_control.h"
+#include "kivocom/simulated_lines.h"
 #include "kivocom/smart_switch.h"
 #include "kivocom/support.h"
 #include "kivocom/trace_file.h"

@@ -14,8 +14,8 @@
 #include "platform/line/serial_settings_text.h"
 #include "platform/network/telnet_options.h"
 #include "platform/network/telnet_reader.h"
-#include "simulator/command_assembler.h"
-#include "simulator/switch_decoder.h"
+#include "instruments/command_assembler.h"
+#include "instruments/switch_decoder.h"
 
 namespace kivocom {
 

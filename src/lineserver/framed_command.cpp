@@ -4,7 +4,7 @@
 #include "lineserver/framed_command.h"
 
 #include "comport/command_frame.h"
-#include "simulator/control_chars.h"
+#include "instruments/control_chars.h"
 
 namespace kivocom {
 namespace {

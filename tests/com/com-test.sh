@@ -99,6 +99,8 @@ done
 echo "The example script on COM22:"
 example=$(realpath "$here/../../examples/com/read_instrument.vbs")
 (cd "$work" && timeout 60 wine cscript //nologo "Z:${example//\//\\}" 22 ID) 2>/dev/null | tr -d '\r' | sed 's/^/  /'
+echo "The example script on COM77, which has nothing behind it:"
+(cd "$work" && timeout 60 wine cscript //nologo "Z:${example//\//\\}" 77 ID) 2>/dev/null | tr -d '\r' | sed 's/^/  /'
 
 wine regsvr32 /u /s "$dll" >/dev/null 2>&1 || { echo "regsvr32 /u failed" >&2; failures=$((failures + 1)); }
 for key in 'HKCR\KivoCOMPortII.CCOMPort' 'HKCR\KivoCOMPortII.CSmartSwitch' 'HKCR\KivoIniFile.KivoINIFile' \

@@ -12,6 +12,11 @@ namespace {
 
 constexpr const char* kMapPath = "Software\\kivocom-test\\SERIALCOMM";
 
+// Lists that name the ports `dosNames` and `classPorts` give, in place of the system's.
+OtherPortLists Lists(std::wstring dosNames = {}, std::set<int32_t> classPorts = {}) {
+  return {[dosNames] { return dosNames; }, [classPorts] { return classPorts; }};
+}
+
 class SerialMap : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -38,7 +43,7 @@ TEST_F(SerialMap, ListsTheComNamesOfTheMapAndMappedPorts) {
   RegSetValueExA(key_, "\\Device\\Odd", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
   MapPortToDevice(20, "\\\\.\\pipe\\kivocom-test");
 
-  WindowsPortProbe probe(SerialMapKey{HKEY_CURRENT_USER, kMapPath});
+  WindowsPortProbe probe(SerialMapKey{HKEY_CURRENT_USER, kMapPath}, Lists());
   EXPECT_EQ(probe.IsCOMPortAvailable(3), kPortAvailable);
   EXPECT_EQ(probe.IsCOMPortAvailable(12), kPortAvailable);
   EXPECT_EQ(probe.IsCOMPortAvailable(1), kPortNotFound);
@@ -51,8 +56,23 @@ TEST_F(SerialMap, ListsTheComNamesOfTheMapAndMappedPorts) {
 }
 
 TEST_F(SerialMap, MissingMapListsOnlyMappedPorts) {
-  WindowsPortProbe probe(SerialMapKey{HKEY_CURRENT_USER, "Software\\kivocom-test\\NoSuchKey"});
+  WindowsPortProbe probe(SerialMapKey{HKEY_CURRENT_USER, "Software\\kivocom-test\\NoSuchKey"}, Lists());
   EXPECT_EQ(probe.IsCOMPortAvailable(3), kPortNotFound);
+}
+
+// Virtual port drivers, and Wine's dosdevices links, give a port a DOS device name only.
+TEST_F(SerialMap, PortsNamedByAnyListArePresent) {
+  SetText("\\Device\\Serial0", "COM3");
+  WindowsPortProbe probe(SerialMapKey{HKEY_CURRENT_USER, kMapPath},
+                         Lists(std::wstring(L"AUX\0COM9\0C:\0com1\0COM0\0\0", 23), {40}));
+  for (int32_t port : {1, 3, 9, 40}) EXPECT_EQ(probe.IsCOMPortAvailable(port), kPortAvailable) << port;
+  EXPECT_EQ(probe.IsCOMPortAvailable(2), kPortNotFound);
+}
+
+TEST(ComPortsInDeviceNames, TakesTheComNamesOfTheList) {
+  EXPECT_EQ(ComPortsInDeviceNames(std::wstring(L"COM12\0LPT1\0COM256\0COM257\0\0", 26)), (std::set<int32_t>{12, 256}));
+  EXPECT_EQ(ComPortsInDeviceNames(std::wstring(L"COM7", 4)), (std::set<int32_t>{7})) << "a last name without its NUL";
+  EXPECT_TRUE(ComPortsInDeviceNames(std::wstring(L"\0COM1\0", 6)).empty()) << "the list ends at the empty name";
 }
 
 TEST(ComPortNumber, TakesComOneTo256Only) {

@@ -14,6 +14,7 @@
 
 #include "kivocom/error.h"
 #include "kivocom/port_devices.h"
+#include "kivocom/port_probe.h"
 #include "kivocom/serial_control.h"
 
 namespace kivocom {
@@ -197,6 +198,16 @@ TEST_F(Win32SerialLineTest, ARemovedPortReadsAsClosedUntilOpenedAgain) {
   } catch (const Error& e) {
     EXPECT_EQ(e.Number(), kErrPortNotOpen);
   }
+}
+
+// Wine names the linked port nowhere but in the prefix's dosdevices folder (no serial map entry, no
+// DOS device name until a program opens it); the probe still lists it, so the pick list and the
+// tool's --port offer the port that OpenPort opens.
+TEST(Win32SerialPorts, APortLinkedOnlyInDosdevicesIsPresent) {
+  FarEnd farEnd;
+  if (!farEnd.Ready()) GTEST_SKIP() << "needs Wine's Unix side for a pseudo-terminal behind COM" << kPort;
+  MapPortToDevice(kPort, "");
+  EXPECT_EQ(CreateSystemPortProbe()->IsCOMPortAvailable(kPort), kPortAvailable);
 }
 
 TEST(Win32SerialPorts, AMissingPortNamesItselfAndWhatToDo) {

@@ -10,11 +10,10 @@
 #include <thread>
 
 #include "commands.h"
+#include "demo_instruments.h"
 #include "exit_codes.h"
 #include "kivocom/comport.h"
 #include "kivocom/ini_file.h"
-#include "kivocom/port_devices.h"
-#include "kivocom/simulator.h"
 #include "kivocom/smart_switch.h"
 #include "port_options.h"
 #include "simulated_bench.h"
@@ -32,11 +31,8 @@ constexpr int kDemoReadings = 20;
 
 class Demo {
  public:
-  Demo() : folder_(MakeTemporaryFolder("kivocom-demo-")) {
-    SetEnvironmentValue("KIVOCOM_TRACE_DIR", folder_);
-    sim_.SetBaudRate(115200);
-    instrument_ = sim_.AddInstrument(DemoInstrument(CS_KIVO, "01", 0, kDemoReadings, false));
-    MapPortToDevice(kDemoPort, sim_.DevicePath());
+  Demo() : folder_(MakeTemporaryFolder("kivocom-demo-")), instruments_(kDemoPort, kDemoReadings) {
+    SetEnvironmentValue("KIVOCOM_TRACE_DIR", folder_.string());
     port_.port(kDemoPort);
     port_.MaxBaudRate(BAUD_921600);
     port_.BaudRate(BAUD_115200);
@@ -45,14 +41,13 @@ class Demo {
     port_.Debugging(true);
   }
   ~Demo() {
-    MapPortToDevice(kDemoPort, "");
     std::error_code ignored;
     fs::remove_all(folder_, ignored);
   }
 
   bool Run() {
     std::cout << "kivocom demo: the library at work on a simulated instrument\n\n"
-              << "Simulated instrument on " << sim_.DevicePath() << ", mapped to COM" << kDemoPort << " at 115200 baud.\n";
+              << "Simulated instrument " << instruments_.Where() << ", mapped to COM" << kDemoPort << " at 115200 baud.\n";
     const bool ok = QueryEachStyle() & SetFrame() & ThroughTheSwitch() & Download() & SettingsRoundTrip();
     ShowTrace();
     std::cout << "\n" << (ok ? "Every step gave the expected answer." : "A step did not give the expected answer.")
@@ -77,11 +72,11 @@ class Demo {
     bool ok = true;
     for (const auto& [name, style] : {std::pair{"kivo", CS_KIVO}, std::pair{"omega", CS_OMEGA},
                                       std::pair{"azonix", CS_AZONIX}, std::pair{"xsys", CS_XSYS}}) {
-      sim_.ChangeInstrument(instrument_, [style = style](SimulatedInstrument& i) { i.style = style; });
+      instruments_.UseStyle(style);
       port_.ControllerStyle(style);
-      sim_.ClearReceived();
+      instruments_.ClearHeard();
       const std::string reply = Query("PV", "", "01");
-      std::string note = "on the wire: " + Visible(sim_.Received());
+      std::string note = "on the wire: " + Visible(instruments_.Heard());
       if (style == CS_AZONIX) note += "; the reply ends in CR alone, so it completes at the 300 ms time-out";
       std::string label = name;
       label.resize(8, ' ');
@@ -92,40 +87,38 @@ class Demo {
 
   bool SetFrame() {
     std::cout << "\n2. An omega set frame, with its block check\n";
-    sim_.ChangeInstrument(instrument_, [](SimulatedInstrument& i) { i.style = CS_OMEGA; });
+    instruments_.UseStyle(CS_OMEGA);
     port_.ControllerStyle(CS_OMEGA);
-    sim_.ClearReceived();
+    instruments_.ClearHeard();
     ECOMError err = CE_NONE;
     port_.WritePort(err, "SP", "", "01", "100.0");
-    sim_.WaitForReceived("\x03", std::chrono::milliseconds(500));
+    instruments_.WaitForHeard("\x03", std::chrono::milliseconds(500));
     // The instrument acknowledges the set; WritePort does not read answers, so let the
     // acknowledgement arrive and be cleared by the next exchange rather than taken as its reply.
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    bool ok = Check(err == CE_NONE, "send SP = 100.0   (on the wire: " + Visible(sim_.Received()) + ")");
+    bool ok = Check(err == CE_NONE, "send SP = 100.0   (on the wire: " + Visible(instruments_.Heard()) + ")");
     const std::string reply = Query("SP", "", "01");
     ok &= Check(reply == "100.0", "query SP -> " + reply + "   (the instrument kept the value)");
     port_.ControllerStyle(CS_KIVO);
-    sim_.ChangeInstrument(instrument_, [](SimulatedInstrument& i) { i.style = CS_KIVO; });
+    instruments_.UseStyle(CS_KIVO);
     return ok;
   }
 
   bool ThroughTheSwitch() {
     std::cout << "\n3. A query routed through a bb4 smart switch to two instruments\n";
-    sim_.UseSmartSwitch(SSS_BB4PORT);
-    sim_.AddInstrument(DemoInstrument(CS_KIVO, "", 1, 0, false), "A");
-    sim_.AddInstrument(DemoInstrument(CS_KIVO, "", 2, 0, false), "B");
+    instruments_.UseSwitch(SSS_BB4PORT);
     SetSwitchModel(port_, SSS_BB4PORT);
     port_.UsesSmartSwitch(true);
     bool ok = true;
     for (int n : {1, 2}) {
       const std::string name = SwitchPortName(SSS_BB4PORT, n);
-      sim_.ClearReceived();
+      instruments_.ClearHeard();
       const std::string reply = Query("PV", name);
       ok &= Check(reply == DemoReading(n), "switch port " + name + ": PV -> " + reply + "   (on the wire: " +
-                                               Visible(sim_.Received()) + ")");
+                                               Visible(instruments_.Heard()) + ")");
     }
     port_.UsesSmartSwitch(false);
-    sim_.RemoveSmartSwitch();
+    instruments_.RemoveSwitch();
     return ok;
   }
 
@@ -135,15 +128,14 @@ class Demo {
     ECOMError err = CE_NONE;
     const std::string data = port_.Download(false, err, "DL", "", "", kDemoReadings);
     port_.TimeOut(300);
-    SimulatedInstrument stored = sim_.Instrument(instrument_);
-    const bool ok = err == CE_NONE && data == StoredReadingsStream(stored.download);
+    const bool ok = err == CE_NONE && data == instruments_.StoredStream();
     return Check(ok, std::to_string(data.size()) + " bytes, " + ResultName(err) + ", first reading " +
                          Visible(data.substr(0, data.find('\n') + 1)));
   }
 
   bool SettingsRoundTrip() {
     std::cout << "\n5. Settings saved to an INI file and read back\n";
-    const std::string file = folder_ + "/instrument.ini";
+    const std::string file = (folder_ / "instrument.ini").string();
     std::ofstream(file) << "; the client's own settings stay as they are\n[Client]\nOperator=Ada\n";
     port_.UsesSmartSwitch(true);
     std::shared_ptr<IniFile> ini;
@@ -164,15 +156,15 @@ class Demo {
   }
 
   void ShowTrace() {
-    std::cout << "\n6. The trace of the traffic (" << folder_ << "/dbgkcom.txt, shown with control characters named)\n";
-    std::ifstream in(folder_ + "/dbgkcom.txt", std::ios::binary);
-    const std::string trace{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    std::cout << Indent(VisibleLines(trace), "   ");
+    const fs::path trace = folder_ / "dbgkcom.txt";
+    std::cout << "\n6. The trace of the traffic (" << trace.string() << ", shown with control characters named)\n";
+    std::ifstream in(trace, std::ios::binary);
+    const std::string traffic{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::cout << Indent(VisibleLines(traffic), "   ");
   }
 
-  std::string folder_;
-  InstrumentSimulator sim_;
-  InstrumentSimulator::InstrumentId instrument_;
+  fs::path folder_;
+  DemoInstruments instruments_;
   CCOMPort port_;
 };
 

@@ -55,12 +55,12 @@ void RunSimulate(const SimulateOptions& o) {
   sim.SetBaudRate(o.baud);
   const EControllerStyle style = StyleByName(o.style);
   if (o.switchModel.empty()) {
-    sim.AddInstrument(DemoInstrument(style, o.address, 0, o.readings, o.binary));
+    sim.AddInstrument(SampleInstrument(style, o.address, 0, o.readings, o.binary));
   } else {
     const ESmartSwitchStyle model = SwitchModelByName(o.switchModel);
     sim.UseSmartSwitch(model);
     for (int i = 1; i <= o.instruments; ++i)
-      sim.AddInstrument(DemoInstrument(style, o.address, i, o.readings, o.binary), SwitchPortName(model, i));
+      sim.AddInstrument(SampleInstrument(style, o.address, i, o.readings, o.binary), SwitchPortName(model, i));
   }
   std::cout << DescribeSimulator(sim, o.style, o.address, o.switchModel, o.instruments, o.readings, o.binary) << std::flush;
   WaitForInterrupt();

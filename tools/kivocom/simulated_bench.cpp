@@ -43,20 +43,6 @@ std::string DemoReading(int n) {
   return "+00" + std::to_string(23 + n) + ".45";
 }
 
-SimulatedInstrument DemoInstrument(EControllerStyle style, const std::string& address, int n, int readings,
-                                   bool binary) {
-  SimulatedInstrument instrument;
-  instrument.style = style;
-  instrument.address = address;
-  instrument.replies["PV"] = DemoReading(n);
-  instrument.replies["ID"] = "KIVO SIMULATED INSTRUMENT " + std::to_string(n);
-  instrument.download.command = "DL";
-  instrument.download.count = readings;
-  instrument.download.binary = binary;
-  instrument.download.readingsPerPiece = 5;
-  return instrument;
-}
-
 std::string DescribeSimulator(const InstrumentSimulator& sim, const std::string& style, const std::string& address,
                               const std::string& switchModel, int instruments, int readings, bool binary) {
   std::ostringstream out;

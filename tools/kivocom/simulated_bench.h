@@ -18,10 +18,6 @@ std::string SwitchModelName(kivocom::ESmartSwitchStyle model);
 // The name of switch port `n` (1-based) of `model`: A, B, ... or 1, 2, ...
 std::string SwitchPortName(kivocom::ESmartSwitchStyle model, int n);
 
-// Instrument number `n` (0 for a lone one): answers "PV" with a reading of its own, "ID" with its
-// name, and streams `readings` stored readings on "DL".
-kivocom::SimulatedInstrument DemoInstrument(kivocom::EControllerStyle style, const std::string& address, int n,
-                                            int readings, bool binary);
 // The reading instrument `n` answers to "PV".
 std::string DemoReading(int n);
 

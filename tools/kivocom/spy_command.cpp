@@ -11,7 +11,7 @@
 #include "kivocom/port_devices.h"
 #include "port_options.h"
 #include "simulated_bench.h"
-#include "simulator/session_record.h"
+#include "instruments/session_record.h"
 #include "spy_decoder.h"
 #include "spy_queue.h"
 #include "spy_relay.h"
@@ -34,7 +34,7 @@ struct SpyOptions {
   std::string switchModel;
 };
 
-// Keeps the session as a record (see simulator/session_record.h), each entry on disk at once so
+// Keeps the session as a record (see instruments/session_record.h), each entry on disk at once so
 // that a lost device or a killed spy leaves everything up to it.
 class SessionRecorder {
  public:

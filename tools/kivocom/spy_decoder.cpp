@@ -3,8 +3,8 @@
 
 #include <cstdio>
 
-#include "simulator/control_chars.h"
-#include "simulator/omega_frame.h"
+#include "instruments/control_chars.h"
+#include "instruments/omega_frame.h"
 #include "simulated_bench.h"
 #include "visible_text.h"
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "kivocom/enums.h"
-#include "simulator/line_listener.h"
+#include "instruments/line_listener.h"
 
 namespace kivotool {
 

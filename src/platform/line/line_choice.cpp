@@ -4,6 +4,7 @@
 
 #include "kivocom/port_devices.h"
 #include "platform/line/line_core.h"
+#include "platform/line/simulated_device.h"
 #include "platform/network/network_address.h"
 
 namespace kivocom {
@@ -12,10 +13,11 @@ LineChoice::LineChoice(std::unique_ptr<LocalLine> local) : local_(std::move(loca
 
 std::string LineChoice::Device(int32_t port) { return PortDevicePath(port); }
 
-// A network port's server checks the settings when the line opens; a local line checks what
-// this system can do.
+// A network port's server checks the settings when the line opens, and simulated instruments
+// take any; a local line checks what this system can do.
 void LineChoice::Check(int32_t port, const LineSettings& settings, const std::string& text, const std::string& source) {
-  if (!IsNetworkDevice(PortDevicePath(port))) local_->Check(settings, text, source);
+  const std::string device = PortDevicePath(port);
+  if (!IsNetworkDevice(device) && !IsSimulatedDevice(device)) local_->Check(settings, text, source);
 }
 
 // Any held network connection that does not lead to the device opened now is closed first.
@@ -24,6 +26,10 @@ LineDriver& LineChoice::Open(int32_t port, const LineSettings& settings, const s
   const std::string device = PortDevicePath(port);
   if (IsNetworkDevice(device)) return OpenNetworkLine(device, port, settings, text, source);
   closed_.Take(device, port);
+  if (IsSimulatedDevice(device)) {
+    simulated_ = std::make_unique<SimulatedLine>(port, device, settings, source);
+    return *simulated_;
+  }
   local_->Open(port, device, settings, text, source);
   localOpen_ = true;
   return *local_;
@@ -52,6 +58,7 @@ void LineChoice::Close() {
     if (network_->Suspend()) closed_.Hold(std::move(network_));
     network_.reset();
   }
+  simulated_.reset();
   if (localOpen_) local_->Close();
   localOpen_ = false;
 }

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The source of the platform's serial control: each opening reaches the line the port number's
-// mapping names, a local serial device or a network port (rfc2217:// or tcp://), through the
-// driver made for it, so the control's rules and the port objects never see the difference.
+// mapping names, a local serial device, a network port (rfc2217:// or tcp://) or instruments
+// simulated in the process (sim://), through the driver made for it, so the control's rules and the port objects never see the difference.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +10,7 @@
 
 #include "platform/line/line_source.h"
 #include "platform/line/local_line.h"
+#include "platform/line/simulated_line.h"
 #include "platform/network/connection_hold.h"
 #include "platform/network/network_line.h"
 
@@ -33,6 +34,7 @@ class LineChoice : public LineSource {
   std::unique_ptr<LocalLine> local_;
   bool localOpen_ = false;
   std::unique_ptr<NetworkLine> network_;  // the network connection of the opening, while open
+  std::unique_ptr<SimulatedLine> simulated_;  // the simulated instruments of the opening, while open
   ConnectionHold closed_;  // the network connection last closed, for the next opening
 };
 

@@ -3,23 +3,8 @@
 
 #include <algorithm>
 
-#include "kivocom/error.h"
-#include "simulator/instrument_answer.h"
-
 namespace kivocom {
 namespace {
-
-// The default reply delay's floor: a quick real instrument takes at least this long to answer.
-constexpr std::chrono::milliseconds kMinimumDefaultDelay{10};
-
-// The entry `id` of `instruments` (const or not); raises 380 naming `operation` for an unknown id.
-template <class Instruments>
-auto& PlacedIn(Instruments& instruments, std::size_t id, const char* operation) {
-  if (id >= instruments.size()) {
-    throw Error(kErrInvalidPropertyValue, operation, "No instrument with id " + std::to_string(id) + ".");
-  }
-  return instruments[id];
-}
 
 timespec ToTimespec(std::chrono::nanoseconds wait) {
   const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(wait);
@@ -40,47 +25,38 @@ SimulatorEngine::~SimulatorEngine() {
 }
 
 void SimulatorEngine::SetBaudRate(int32_t bitsPerSecond) {
-  if (bitsPerSecond < 1) {
-    throw Error(kErrInvalidPropertyValue, "InstrumentSimulator - SetBaudRate",
-                "The baud rate must be at least 1 bit per second.");
-  }
   std::lock_guard lock(mutex_);
-  baudRate_ = bitsPerSecond;
+  bench_.SetBaudRate(bitsPerSecond, "InstrumentSimulator - SetBaudRate");
 }
 
 int32_t SimulatorEngine::BaudRate() const {
   std::lock_guard lock(mutex_);
-  return baudRate_;
+  return bench_.BaudRate();
 }
 
 std::size_t SimulatorEngine::AddInstrument(SimulatedInstrument instrument, const std::string& switchPort) {
   std::lock_guard lock(mutex_);
-  instruments_.push_back({std::move(instrument), switchPort});
-  return instruments_.size() - 1;
+  return bench_.AddInstrument(std::move(instrument), switchPort);
 }
 
 void SimulatorEngine::ChangeInstrument(std::size_t id, const std::function<void(SimulatedInstrument&)>& change) {
   std::lock_guard lock(mutex_);
-  change(PlacedIn(instruments_, id, "InstrumentSimulator - ChangeInstrument").instrument);
+  bench_.ChangeInstrument(id, change, "InstrumentSimulator - ChangeInstrument");
 }
 
 SimulatedInstrument SimulatorEngine::Instrument(std::size_t id) const {
   std::lock_guard lock(mutex_);
-  return PlacedIn(instruments_, id, "InstrumentSimulator - Instrument").instrument;
+  return bench_.Instrument(id, "InstrumentSimulator - Instrument");
 }
 
 void SimulatorEngine::SetSmartSwitch(std::optional<ESmartSwitchStyle> model) {
   std::lock_guard lock(mutex_);
-  switch_.reset();
-  if (model) switch_.emplace(*model);
-  connectedPort_.clear();
-  assembler_.Reset();
-  schedule_.Clear();
+  bench_.SetSmartSwitch(model);
 }
 
 std::string SimulatorEngine::ConnectedSwitchPort() const {
   std::lock_guard lock(mutex_);
-  return connectedPort_;
+  return bench_.ConnectedSwitchPort();
 }
 
 std::string SimulatorEngine::Received() const {
@@ -127,7 +103,7 @@ void SimulatorEngine::Run() {
 
 // Until the next planned byte is due; no time-out while nothing is planned or the line is full.
 std::optional<timespec> SimulatorEngine::PollTimeout() const {
-  const auto next = schedule_.NextDue();
+  const auto next = bench_.NextDue();
   if (!pty_.IsOpen() || writeBlocked_ || !next) return std::nullopt;
   return ToTimespec(std::max(std::chrono::nanoseconds(0), *next - Clock::now()));
 }
@@ -153,67 +129,12 @@ void SimulatorEngine::ReadFromLine(short events) {
   if (bytes->empty()) return;
   received_ += *bytes;
   changed_.notify_all();
-  if (LineEchoes()) schedule_.Plan({{*bytes}, {}, {}, std::nullopt}, {Clock::now(), {}, false, -1});
-  for (char byte : *bytes) Hear(byte);
-}
-
-bool SimulatorEngine::LineEchoes() const {
-  return std::any_of(instruments_.begin(), instruments_.end(),
-                     [](const PlacedInstrument& placed) { return placed.instrument.behaviour.echo; });
-}
-
-void SimulatorEngine::Hear(char byte) {
-  if (!switch_) {
-    if (auto command = assembler_.Feed(byte)) Dispatch(*command);
-    return;
-  }
-  const SwitchDecoder::Step step = switch_->Feed(byte);
-  for (char passed : step.passOn) {
-    if (auto command = assembler_.Feed(passed)) Dispatch(*command);
-  }
-  if (step.connect) Connect(*step.connect);
-}
-
-// The switch now connects `switchPort`: a half-heard command and the answers still to come from
-// the instrument that was connected are cut off with it.
-void SimulatorEngine::Connect(const std::string& switchPort) {
-  if (switchPort == connectedPort_) return;
-  connectedPort_ = switchPort;
-  assembler_.Reset();
-  schedule_.Clear();
-}
-
-void SimulatorEngine::Dispatch(const std::string& command) {
-  if (command.empty()) return;
-  const Clock::time_point received = Clock::now();
-  for (PlacedInstrument& placed : instruments_) {
-    if (!Hears(placed)) continue;
-    const std::optional<Transmission> answer = AnswerCommand(placed.instrument, command);
-    if (answer && !placed.instrument.behaviour.silent) {
-      ReplySchedule::Pace pace = PaceFor(placed.instrument.behaviour, received);
-      if (answer->delay) pace.earliestStart = received + *answer->delay;
-      schedule_.Plan(*answer, pace);
-    }
-  }
-}
-
-bool SimulatorEngine::Hears(const PlacedInstrument& placed) const {
-  if (!switch_) return placed.switchPort.empty();
-  return !connectedPort_.empty() && placed.switchPort == connectedPort_;
-}
-
-ReplySchedule::Pace SimulatorEngine::PaceFor(const LineBehaviour& behaviour, Clock::time_point received) const {
-  const std::chrono::nanoseconds characterTime{10'000'000'000LL / baudRate_};
-  const std::chrono::nanoseconds delay =
-      behaviour.replyDelay.count() >= 0
-          ? std::chrono::nanoseconds(behaviour.replyDelay)
-          : std::max<std::chrono::nanoseconds>(kMinimumDefaultDelay, 2 * characterTime);
-  return {received + delay, characterTime, behaviour.paced, behaviour.unplugAfter};
+  bench_.Hear(*bytes, Clock::now());
 }
 
 void SimulatorEngine::SendDue() {
   if (!pty_.IsOpen() || writeBlocked_) return;
-  ReplySchedule::Due due = schedule_.TakeDue(Clock::now());
+  InstrumentBench::Due due = bench_.TakeDue(Clock::now());
   if (due.bytes.empty() && !due.unplug) return;
   const std::optional<std::size_t> written = pty_.Write(due.bytes);
   if (!written) {
@@ -222,7 +143,7 @@ void SimulatorEngine::SendDue() {
   }
   if (*written < due.bytes.size()) {
     due.bytes.erase(0, *written);
-    schedule_.PutBack(std::move(due));
+    bench_.PutBack(std::move(due));
     writeBlocked_ = true;
     return;
   }
@@ -231,7 +152,7 @@ void SimulatorEngine::SendDue() {
 
 void SimulatorEngine::CloseFarEnd() {
   pty_.Close();
-  schedule_.Clear();
+  bench_.ClearPlanned();
   writeBlocked_ = false;
   unplugged_ = true;
   changed_.notify_all();

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The simulator's far end at work: a thread that polls the pseudo-terminal master and a wake-up
-// pipe, records every byte received, routes bytes through the smart switch to the instruments
-// that hear them, and sends their answers when the reply schedule says they are due. Everything
+// pipe, records every byte received, hands it to the instruments of its bench and sends their
+// answers when they are due. Everything
 // below is guarded by one mutex, held by the thread whenever it is not waiting in poll.
 #pragma once
 
@@ -18,12 +18,10 @@
 #include <thread>
 #include <vector>
 
+#include "kivocom/instrument_bench.h"
 #include "kivocom/simulator.h"
-#include "simulator/command_assembler.h"
 #include "simulator/posix/pty_pair.h"
 #include "simulator/posix/wake_pipe.h"
-#include "simulator/reply_schedule.h"
-#include "simulator/switch_decoder.h"
 
 namespace kivocom {
 
@@ -58,22 +56,12 @@ class SimulatorEngine {
   bool Unplugged() const;
 
  private:
-  using Clock = ReplySchedule::Clock;
-  struct PlacedInstrument {
-    SimulatedInstrument instrument;
-    std::string switchPort;
-  };
+  using Clock = InstrumentBench::Clock;
 
   void Run();
   std::optional<timespec> PollTimeout() const;
   void Serve(const pollfd (&fds)[2], nfds_t count);
   void ReadFromLine(short events);
-  bool LineEchoes() const;
-  void Hear(char byte);
-  void Connect(const std::string& switchPort);
-  void Dispatch(const std::string& command);
-  bool Hears(const PlacedInstrument& placed) const;
-  ReplySchedule::Pace PaceFor(const LineBehaviour& behaviour, Clock::time_point received) const;
   void SendDue();
   void CloseFarEnd();
 
@@ -81,12 +69,7 @@ class SimulatorEngine {
   mutable std::condition_variable changed_;  // the record grew, or the far end closed
   PtyPair pty_;
   WakePipe wake_;
-  int32_t baudRate_ = 9600;
-  std::vector<PlacedInstrument> instruments_;
-  std::optional<SwitchDecoder> switch_;
-  std::string connectedPort_;
-  CommandAssembler assembler_;
-  ReplySchedule schedule_;
+  InstrumentBench bench_;
   std::string received_;
   bool writeBlocked_ = false;  // the line took only part of the last write; wait until it drains
   bool unplugRequested_ = false;

@@ -103,4 +103,5 @@ End Function
 
 Sub Finish
   WScript.Echo "RESULT: " & passed & " passed, " & failed & " failed"
+  If failed > 0 Then WScript.Quit 1
 End Sub

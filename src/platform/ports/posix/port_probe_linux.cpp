@@ -16,6 +16,7 @@
 #include <cstdlib>
 
 #include "kivocom/port_devices.h"
+#include "platform/line/simulated_device.h"
 #include "platform/network/network_address.h"
 
 namespace kivocom::probe {
@@ -111,6 +112,11 @@ std::optional<PortInfo> LinuxPortProbe::Find(int32_t port, bool withDetails) {
   if (IsNetworkDevice(info.devicePath)) {
     info.deviceNode = info.devicePath;
     info.state = PortState::Network;
+    return info;
+  }
+  // Simulated instruments are always there and free: they live in whichever process opens them.
+  if (IsSimulatedDevice(info.devicePath)) {
+    info.deviceNode = info.devicePath;
     return info;
   }
   NodeIdentity identity;

@@ -92,6 +92,19 @@ std::optional<UsbAdapter> UsbAdapterFromIds(const std::string& hardwareId, const
   return adapter;
 }
 
+std::set<int32_t> ReadPortsClassPorts() {
+  std::set<int32_t> ports;
+  const HDEVINFO devices = SetupDiGetClassDevsW(&GUID_DEVCLASS_PORTS, nullptr, nullptr, DIGCF_PRESENT);
+  if (devices == INVALID_HANDLE_VALUE) return ports;
+  SP_DEVINFO_DATA device{};
+  device.cbSize = sizeof device;
+  for (DWORD index = 0; SetupDiEnumDeviceInfo(devices, index, &device); ++index) {
+    if (const auto number = ComPortNumber(PortName(devices, device))) ports.insert(*number);
+  }
+  SetupDiDestroyDeviceInfoList(devices);
+  return ports;
+}
+
 std::map<int32_t, UsbAdapter> ReadUsbAdapters() {
   std::map<int32_t, UsbAdapter> adapters;
   const HDEVINFO devices = SetupDiGetClassDevsW(&GUID_DEVCLASS_PORTS, nullptr, nullptr, DIGCF_PRESENT);

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "simulator/line_listener.h"
+#include "instruments/line_listener.h"
 
 #include <algorithm>
 

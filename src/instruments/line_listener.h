@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "kivocom/enums.h"
-#include "simulator/command_assembler.h"
-#include "simulator/switch_decoder.h"
+#include "instruments/command_assembler.h"
+#include "instruments/switch_decoder.h"
 
 namespace kivocom {
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "simulator/command_assembler.h"
+#include "instruments/command_assembler.h"
 
-#include "simulator/control_chars.h"
-#include "simulator/omega_frame.h"
+#include "instruments/control_chars.h"
+#include "instruments/omega_frame.h"
 
 namespace kivocom {
 namespace {

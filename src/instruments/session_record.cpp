@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "simulator/session_record.h"
+#include "instruments/session_record.h"
 
 #include <cstdio>
 #include <sstream>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "simulator/instrument_answer.h"
+#include "instruments/instrument_answer.h"
 
-#include "simulator/control_chars.h"
+#include "instruments/control_chars.h"
 
 namespace kivocom {
 namespace {

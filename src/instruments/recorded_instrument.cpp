@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include <algorithm>
 
-#include "simulator/instrument_answer.h"
+#include "instruments/instrument_answer.h"
 
 namespace kivocom {
 

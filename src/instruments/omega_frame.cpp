@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "simulator/omega_frame.h"
+#include "instruments/omega_frame.h"
 
-#include "simulator/control_chars.h"
+#include "instruments/control_chars.h"
 
 namespace kivocom {
 namespace {

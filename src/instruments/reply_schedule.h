@@ -11,7 +11,7 @@
 #include <optional>
 #include <string>
 
-#include "simulator/transmission.h"
+#include "instruments/transmission.h"
 
 namespace kivocom {
 

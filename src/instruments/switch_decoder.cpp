@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "simulator/switch_decoder.h"
+#include "instruments/switch_decoder.h"
 
-#include "simulator/control_chars.h"
+#include "instruments/control_chars.h"
 
 namespace kivocom {
 namespace {

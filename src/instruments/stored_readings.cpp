@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "kivocom/simulator.h"
-#include "simulator/instrument_answer.h"
+#include "instruments/instrument_answer.h"
 
 namespace kivocom {
 namespace {

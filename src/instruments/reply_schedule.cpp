@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "simulator/reply_schedule.h"
+#include "instruments/reply_schedule.h"
 
 #include <algorithm>
 

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
-#include "simulator/replay_plan.h"
+#include "instruments/replay_plan.h"
 
 #include <cstdlib>
 
-#include "simulator/line_listener.h"
+#include "instruments/line_listener.h"
 
 namespace kivocom {
 namespace {
@@ -22,7 +22,7 @@ class ReplayPlanner {
     }
   }
 
-  ReplayPlan Finish() {
+  RecordedSession Finish() {
     CloseExchange();
     plan_.switchModel = listener_.Model();
     return std::move(plan_);
@@ -76,12 +76,12 @@ class ReplayPlanner {
   LineListener listener_;
   std::string port_;
   std::optional<Exchange> open_;
-  ReplayPlan plan_;
+  RecordedSession plan_;
 };
 
 }  // namespace
 
-ReplayPlan PlanReplay(const std::vector<RecordEntry>& entries) {
+RecordedSession PlanReplay(const std::vector<RecordEntry>& entries) {
   ReplayPlanner planner;
   for (const RecordEntry& entry : entries) planner.Take(entry);
   return planner.Finish();

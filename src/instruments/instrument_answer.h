@@ -6,7 +6,7 @@
 #include <string>
 
 #include "kivocom/simulator.h"
-#include "simulator/transmission.h"
+#include "instruments/transmission.h"
 
 namespace kivocom {
 

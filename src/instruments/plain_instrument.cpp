@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "simulator/instrument_answer.h"
+#include "instruments/instrument_answer.h"
 
 namespace kivocom {
 

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include <cctype>
 
-#include "simulator/control_chars.h"
-#include "simulator/instrument_answer.h"
-#include "simulator/omega_frame.h"
+#include "instruments/control_chars.h"
+#include "instruments/instrument_answer.h"
+#include "instruments/omega_frame.h"
 
 namespace kivocom {
 namespace {
