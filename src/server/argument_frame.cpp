@@ -3,6 +3,8 @@
 
 #include "server/variant_values.h"
 
+#include <utility>
+
 namespace kivocom::server {
 namespace {
 
@@ -55,6 +57,10 @@ VARTYPE ReferencedType(ITypeInfo* info, const ELEMDESC& parameter) {
   return ValueType(info, *parameter.tdesc.lptdesc);
 }
 
+bool IsOmittedMarker(const VARIANT& argument) {
+  return V_VT(&argument) == VT_ERROR && V_ERROR(&argument) == DISP_E_PARAMNOTFOUND;
+}
+
 bool IsResult(const ELEMDESC& parameter) { return parameter.paramdesc.wParamFlags & PARAMFLAG_FRETVAL; }
 
 }  // namespace
@@ -87,6 +93,10 @@ void ArgumentFrame::Adjust(size_t slot, const ELEMDESC& parameter) {
   const VARTYPE type = ReferencedType(info_, parameter);
   VARIANT& argument = arguments_[slot];
   if (type == VT_EMPTY || V_VT(&argument) == (VT_BYREF | type)) return;
+  if (IsOmittedMarker(argument) && (parameter.paramdesc.wParamFlags & PARAMFLAG_FOPT)) {
+    ReferToDefault(argument, parameter, type);
+    return;
+  }
   VARIANT* temporary = Temporary(type);
   if (!ConvertInto(*temporary, argument, type)) {
     failedArgument_ = static_cast<long>(slot);
@@ -97,9 +107,10 @@ void ArgumentFrame::Adjust(size_t slot, const ELEMDESC& parameter) {
   V_BYREF(&argument) = ValueAddress(temporary);
 }
 
-// Invoke passes a by-reference VARIANT for an omitted optional parameter that has no default,
-// whatever the parameter's type; a typed by-reference parameter gets an empty value of its own
-// type instead, and the parameters before it the "omitted" marker so their defaults apply.
+// Invoke passes an omitted optional parameter as a by-reference VARIANT when it has no default and
+// as its default by value when it has one, whatever the parameter's type: neither fits a typed
+// by-reference parameter. Such a parameter gets a reference to its default (or to an empty value of
+// its type) instead, and the parameters before it the "omitted" marker so their defaults apply.
 void ArgumentFrame::SupplyOmittedReferences(const FUNCDESC& function) {
   size_t total = 0;
   bool needed = false;
@@ -107,8 +118,7 @@ void ArgumentFrame::SupplyOmittedReferences(const FUNCDESC& function) {
     const ELEMDESC& parameter = function.lprgelemdescParam[i];
     if (IsResult(parameter)) continue;
     total = static_cast<size_t>(i) + 1;
-    const USHORT flags = parameter.paramdesc.wParamFlags;
-    if (i >= static_cast<long>(arguments_.size()) && (flags & PARAMFLAG_FOPT) && !(flags & PARAMFLAG_FHASDEFAULT) &&
+    if (i >= static_cast<long>(arguments_.size()) && (parameter.paramdesc.wParamFlags & PARAMFLAG_FOPT) &&
         ReferencedType(info_, parameter) != VT_EMPTY)
       needed = true;
   }
@@ -121,17 +131,27 @@ void ArgumentFrame::SupplyOmittedReferences(const FUNCDESC& function) {
       slot = arguments_[given - 1 - i];
       continue;
     }
-    const VARTYPE type = ReferencedType(info_, function.lprgelemdescParam[i]);
+    const ELEMDESC& parameter = function.lprgelemdescParam[i];
+    const VARTYPE type = ReferencedType(info_, parameter);
     if (type == VT_EMPTY) {
       V_VT(&slot) = VT_ERROR;
       V_ERROR(&slot) = DISP_E_PARAMNOTFOUND;
       continue;
     }
-    VARIANT* temporary = Temporary(type);
-    V_VT(&slot) = VT_BYREF | type;
-    V_BYREF(&slot) = ValueAddress(temporary);
+    ReferToDefault(slot, parameter, type);
   }
   arguments_ = std::move(full);
+}
+
+void ArgumentFrame::ReferToDefault(VARIANT& slot, const ELEMDESC& parameter, VARTYPE type) {
+  VARIANT* temporary = Temporary(type);
+  const PARAMDESC& description = parameter.paramdesc;
+  Variant value;
+  if ((description.wParamFlags & PARAMFLAG_FHASDEFAULT) && description.pparamdescex != nullptr &&
+      ConvertInto(*value.get(), description.pparamdescex->varDefaultValue, type))
+    std::swap(*temporary, *value.get());
+  V_VT(&slot) = VT_BYREF | type;
+  V_BYREF(&slot) = ValueAddress(temporary);
 }
 
 VARIANT* ArgumentFrame::Temporary(VARTYPE type) {

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The arguments of one call through a type description, adjusted for ITypeInfo::Invoke: in/out
 // arguments that a client passed as by-reference VARIANTs (or by value) become typed references to
-// temporaries, and are written back into the client's variables after a successful call.
+// temporaries, and are written back into the client's variables after a successful call; omitted
+// optional by-reference arguments become references to their defaults.
 #pragma once
 
 #include <windows.h>
@@ -36,6 +37,9 @@ class ArgumentFrame {
 
   void Adjust(size_t slot, const ELEMDESC& parameter);
   void SupplyOmittedReferences(const FUNCDESC& function);
+  // Makes `slot` a reference to the default of by-reference `parameter` of type `type`, or to an
+  // empty value of that type when it has none.
+  void ReferToDefault(VARIANT& slot, const ELEMDESC& parameter, VARTYPE type);
   VARIANT* Temporary(VARTYPE type);
 
   ITypeInfo* info_;

@@ -5,7 +5,8 @@
 // Script clients pass a variable for an in/out argument as a by-reference VARIANT, which the type
 // description's Invoke refuses for a typed by-reference parameter. Such arguments are unwrapped
 // into typed temporaries before the call and the results written back into the caller's variables
-// afterwards. An omitted optional by-reference text gets an empty text.
+// afterwards. An omitted optional by-reference argument (absent or marked omitted) gets a reference
+// to its default, or to an empty value of its type.
 #pragma once
 
 #include <windows.h>

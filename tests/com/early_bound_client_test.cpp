@@ -90,7 +90,10 @@ std::string Hex(long value) {
   return text;
 }
 
+// A default as the row shows it: a text quoted ("null" for a null text, which a client would pass
+// as no text at all), a number as it is.
 std::string DefaultText(const VARIANT& value) {
+  if (V_VT(&value) == VT_BSTR && V_BSTR(&value) == nullptr) return "null";
   if (V_VT(&value) == VT_BSTR) return "\"" + Narrow(std::wstring(V_BSTR(&value), SysStringLen(V_BSTR(&value)))) + "\"";
   VARIANT number;
   VariantInit(&number);
@@ -122,7 +125,7 @@ std::vector<std::string> MemberTable(ITypeInfo* info) {
       line += first ? "" : "; ";
       first = false;
       if (static_cast<UINT>(p) + 1 < count) line += Narrow(names[p + 1]) + " ";
-      line += "in";
+      if (d.wParamFlags & PARAMFLAG_FIN) line += "in";
       if (d.wParamFlags & PARAMFLAG_FOUT) line += ",out";
       if (d.wParamFlags & PARAMFLAG_FOPT) line += ",opt";
       if (d.wParamFlags & PARAMFLAG_FHASDEFAULT) line += "," + DefaultText(d.pparamdescex->varDefaultValue);
@@ -177,7 +180,7 @@ TEST_F(ComClientTest, PortInterfaceHasTheMembersInOrderWithIdsNamesAndDefaults) 
       "FillBaudRatesCombo func 6003001C (ctrl in,out)",
       "WriteToFile func 6003001D (INIFile in,out; fname " + optText + "; secname in,opt,\"COMPort\")",
       "ReadFromFile func 6003001E (INIFile in,out; fname " + optText + "; secname in,opt,\"COMPort\")",
-      "IsConfigured func 6003001F ()", "UpdateDebugFile func 60030020 (Text in,out,opt)",
+      "IsConfigured func 6003001F ()", "UpdateDebugFile func 60030020 (Text in,out,opt,\"\")",
   });
 }
 
@@ -362,8 +365,15 @@ TEST_F(ComClientTest, OmittedOptionalArgumentsTakeTheirDefaults) {
   ASSERT_HRESULT_SUCCEEDED(port->Invoke(0x60030015, IID_NULL, 0, DISPATCH_METHOD, &params, &result, nullptr, nullptr));
   EXPECT_EQ(std::wstring(V_BSTR(&result)), L"19200") << "vData defaults to -2, the current rate";
   VariantClear(&result);
-  // The by-reference Text without a default in the type library: the component supplies "".
+  // The by-reference Text takes its default "", left out or marked omitted.
   EXPECT_HRESULT_SUCCEEDED(port->Invoke(0x60030020, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr));
+  Arguments marked;
+  VARIANT& omitted = marked.Add();
+  V_VT(&omitted) = VT_ERROR;
+  V_ERROR(&omitted) = DISP_E_PARAMNOTFOUND;
+  DISPPARAMS markedParams = marked.Params();
+  EXPECT_HRESULT_SUCCEEDED(
+      port->Invoke(0x60030020, IID_NULL, 0, DISPATCH_METHOD, &markedParams, nullptr, nullptr, nullptr));
 }
 
 TEST_F(ComClientTest, ErrorsByNameArriveAsExceptionsWithTheRecord) {
