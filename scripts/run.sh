@@ -10,6 +10,8 @@
 #   scripts/run.sh windows-test    build the x86_64 Windows build and run every test under Wine
 #   scripts/run.sh com-test        build, register the in-process component in a fresh Wine prefix and
 #                                  run its script suite (cscript) and its compiled client
+#   scripts/run.sh com-test-32     the same for the 32-bit component (build-win32/), under 32-bit Wine,
+#                                  which this job installs with the emulator it runs through
 #   scripts/run.sh spy-com-test    build, then run the in-process component under Wine's script host behind
 #                                  `kivocom spy` (COM9 linked to the spy) and check the decoded session
 #   scripts/run.sh python-test     build the libraries and the tool, then run the Python package's tests
@@ -38,6 +40,7 @@ case "${1:-}" in
     wine wine64 xvfb xauth) ;;
   windows-build) packages+=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools libwine-dev googletest) ;;
   windows-test|com-test|spy-com-test) packages+=(g++-mingw-w64-x86-64 mingw-w64-tools libwine-dev googletest wine wine64 xvfb xauth) ;;
+  com-test-32) packages+=(g++-mingw-w64-i686 mingw-w64-tools libwine-dev googletest wine wine64 xvfb xauth) ;;
 esac
 missing=()
 for p in "${packages[@]}"; do
@@ -74,8 +77,8 @@ case "${1:-test}" in
     build build ;;
   windows-build)
     build build-win64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64-w64-mingw32.cmake
-    # 32-bit Windows programs cannot run on this machine (no 32-bit execution in its kernel), so
-    # the i686 build is the library and the tool, without tests.
+    # This machine's kernel runs no 32-bit programs of its own, so the i686 build here is the
+    # library and the tool, without tests (com-test-32 runs the 32-bit component through an emulator).
     build build-win32 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-w64-mingw32.cmake -DKIVOCOM_BUILD_TESTS=OFF ;;
   windows-test)
     # The Windows tests reach instruments simulated on this system's pseudo-terminals, through a
@@ -87,6 +90,16 @@ case "${1:-test}" in
     build build -DKIVOCOM_BUILD_BENCH=OFF
     build build-win64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64-w64-mingw32.cmake
     exec tests/com/com-test.sh build-win64 build ;;
+  com-test-32)
+    # The compiled client's tests come with the i686 build here; the simulated instruments are
+    # the native build's, as for the 64-bit component.
+    tests/wine/install-wine32.sh
+    cmake -S . -B build "${generator[@]}" -DKIVOCOM_WERROR=ON -DKIVOCOM_BUILD_BENCH=OFF >/dev/null
+    cmake --build build --target kivocom_com_instruments kivocom_simhost
+    cmake -S . -B build-win32 "${generator[@]}" -DKIVOCOM_WERROR=ON -DKIVOCOM_BUILD_TESTS=ON \
+      -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-w64-mingw32.cmake >/dev/null
+    cmake --build build-win32 --target kivocom_server kivocom_com_client_tests
+    exec tests/com/com-test.sh build-win32 build ;;
   spy-com-test)
     cmake -S . -B build "${generator[@]}" -DKIVOCOM_WERROR=ON >/dev/null
     cmake --build build --target kivocom_tool
@@ -116,5 +129,5 @@ case "${1:-test}" in
     cmake --build build --target kivocom_com_instruments
     exec tests/packages/msi-test.sh build-msi/kivocom-*-x64.msi build build-msi/msi-test ;;
   *)
-    echo "usage: scripts/run.sh demo|test|test-sanitize|fuzz [SECONDS]|build|windows-build|windows-test|com-test|spy-com-test|python-test|deb|deb-test|windows-package" >&2; exit 2 ;;
+    echo "usage: scripts/run.sh demo|test|test-sanitize|fuzz [SECONDS]|build|windows-build|windows-test|com-test|com-test-32|spy-com-test|python-test|deb|deb-test|windows-package" >&2; exit 2 ;;
 esac

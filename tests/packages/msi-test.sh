@@ -16,6 +16,7 @@ fi
 msi=$(realpath "$1")
 native_build=$(realpath "$2")
 work=$(realpath -m "$3")
+. "$(dirname "$(realpath "$0")")/../wine/wine-loader.sh"
 rm -rf "$work"
 mkdir -p "$work"
 export WINEPREFIX="$work/prefix"
@@ -23,7 +24,7 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=d"
 
 echo "== a fresh Wine prefix"
-wineboot -i >/dev/null 2>&1
+"$wine" wineboot -i >/dev/null 2>&1
 wineserver -w
 "$native_build/tests/com/kivocom_com_instruments" "$work" >"$work/instruments.out" 2>&1 &
 instruments=$!
@@ -40,7 +41,7 @@ done
 grep -q ready "$work/instruments.out" || { cat "$work/instruments.out"; echo "The instruments did not start." >&2; exit 1; }
 while read -r port device; do
   [ "$port" = ready ] && break
-  wine reg add 'HKLM\Software\Wine\Ports' /v "$port" /d "$device" /f >/dev/null 2>&1
+  "$wine" reg add 'HKLM\Software\Wine\Ports' /v "$port" /d "$device" /f >/dev/null 2>&1
 done <"$work/instruments.out"
 
 # Every file under drive C: and every registry key, once Wine has written its registry out.
@@ -55,11 +56,11 @@ added() { comm -13 "$work/$1-before" "$work/$1-$2"; }
 # Wine registers its script host's own type libraries when a script first runs; one runs before
 # the first look, so that they are not counted against the installer.
 echo 'WScript.Echo "script host ready"' >"$work/ready.vbs"
-wine cscript //nologo "Z:${work//\//\\}\\ready.vbs" | tr -d '\r'
+"$wine" cscript //nologo "Z:${work//\//\\}\\ready.vbs" | tr -d '\r'
 snapshot before
 
 echo "== msiexec /i $(basename "$msi")"
-wine msiexec /i "Z:${msi//\//\\}" /qn
+"$wine" msiexec /i "Z:${msi//\//\\}" /qn
 snapshot installed
 echo "-- files added:"
 added files installed | sed 's/^/   /'
@@ -67,17 +68,17 @@ echo "-- registry keys added:"
 added keys installed | sed 's/^/   /'
 
 echo "== kivocom --version, from a new console"
-wine cmd /c "kivocom --version" | tr -d '\r'
+"$wine" cmd /c "kivocom --version" | tr -d '\r'
 
 echo "== cscript read_instrument.vbs 22 ID: CreateObject(\"KivoCOMPortII.CCOMPort\") and an exchange"
-reply=$(wine cscript //nologo 'C:\Program Files\kivocom\examples\read_instrument.vbs' 22 ID 2>&1 | tr -d '\r')
+reply=$("$wine" cscript //nologo 'C:\Program Files\kivocom\examples\read_instrument.vbs' 22 ID 2>&1 | tr -d '\r')
 printf '%s\n' "$reply"
 grep -q "KIVO SCRIPT INSTRUMENT" <<<"$reply"
 
 echo "== msiexec /x $(basename "$msi")"
-wine msiexec /x "Z:${msi//\//\\}" /qn
+"$wine" msiexec /x "Z:${msi//\//\\}" /qn
 snapshot removed
-echo "-- PATH in a new console: $(wine cmd /c 'echo %PATH%' | tr -d '\r')"
+echo "-- PATH in a new console: $("$wine" cmd /c 'echo %PATH%' | tr -d '\r')"
 # Windows Installer keeps its own folder of cached packages and the bare parent keys of its
 # product records, as on Windows; Wine's installer also deletes the key Classes\Wow6432Node\CLSID
 # once the 32-bit classes' removal leaves it empty. Nothing else may differ.

@@ -7,6 +7,7 @@
 set -eu
 prefix=$1
 shift
+. "$(dirname "$0")/wine-loader.sh"
 export WINEPREFIX="$prefix"
 export WINEDEBUG=-all
 # No "install Mono/Gecko?" dialogs and no menu entries or file associations for the prefix.
@@ -16,10 +17,10 @@ mkdir -p "$(dirname "$prefix")"
 (
   flock 9
   if [ ! -f "$prefix/.kivocom-ready" ]; then
-    wineboot -i >/dev/null 2>&1
+    "$wine" wineboot -i >/dev/null 2>&1
     wineserver -w
     touch "$prefix/.kivocom-ready"
   fi
 ) 9>"$prefix.lock"
 
-exec wine "$@"
+exec "$wine" "$@"

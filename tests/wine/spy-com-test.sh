@@ -15,6 +15,7 @@ fi
 windows_build=$(realpath "$1")
 native_build=$(realpath "$2")
 here=$(dirname "$(realpath "$0")")
+. "$here/wine-loader.sh"
 tool="$native_build/tools/kivocom"
 work="$windows_build/spy-com-test"
 
@@ -39,11 +40,11 @@ wait_for() {  # wait_for FILE TEXT
 }
 
 echo "Making a fresh Wine prefix ..."
-wineboot -i >/dev/null 2>&1
+"$wine" wineboot -i >/dev/null 2>&1
 wineserver -w
 cp "$windows_build/src/server/KivoCOMPortII.dll" "$work/"
 folder="Z:${work//\//\\}"
-wine regsvr32 /s "$folder\\KivoCOMPortII.dll" >/dev/null 2>&1 || { echo "regsvr32 failed" >&2; exit 1; }
+"$wine" regsvr32 /s "$folder\\KivoCOMPortII.dll" >/dev/null 2>&1 || { echo "regsvr32 failed" >&2; exit 1; }
 
 "$tool" simulate --style omega --switch bb4 --instruments 2 >"$work/simulator.out" 2>&1 &
 sim=$!
@@ -57,7 +58,7 @@ wait_for "$work/spy.out" "dosdevices/com9"
 eval "$(sed -n 's/^  \(ln -sfn .*\)    (Windows programs under Wine)$/\1/p' "$work/spy.out")"
 ls -l "$WINEPREFIX/dosdevices/com9"
 
-(cd "$work" && timeout 60 wine cscript //nologo "Z:${here//\//\\}\\spy_client.vbs" 9 "$folder\\settings.ini") \
+(cd "$work" && timeout 60 "$wine" cscript //nologo "Z:${here//\//\\}\\spy_client.vbs" 9 "$folder\\settings.ini") \
   2>/dev/null | tr -d '\r' >"$work/client.out" || true
 wineserver -k 2>/dev/null || true
 sleep 0.3

@@ -13,6 +13,7 @@ fi
 windows_build=$(realpath "$1")
 native_build=$(realpath "$2")
 here=$(dirname "$(realpath "$0")")
+. "$here/wine-loader.sh"
 
 export WINEPREFIX="$windows_build/wineprefix"
 export WINEDEBUG=-all
@@ -28,7 +29,7 @@ wineserver -p
 trap 'wineserver -k || true; wineserver -w || true' EXIT
 # With no window manager on the virtual display, Wine waits two seconds for one each time a
 # window is hidden or destroyed; unmanaged windows close at once.
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null
+"$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null
 
 # A Wine program now and then hangs in its exit after its test has passed; such a test runs
 # once more rather than failing the run for Wine's sake.
