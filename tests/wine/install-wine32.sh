@@ -56,8 +56,8 @@ install_wine32() {
   twins=$(mktemp -d)
   trap 'rm -rf "$twins"' EXIT
   chmod 0755 "$twins"
-  local round lacking name
-  for round in 1 2 3 4 5; do
+  local lacking name
+  for _ in 1 2 3 4 5; do
     lacking=$(apt_get install -s --no-install-recommends -t bookworm wine32:i386 "$twins"/*.deb 2>&1 |
       sed -n 's/.*Depends: \([^ :]*\):i386 .*/\1/p' | sort -u) || true
     [ -n "$lacking" ] || break
