@@ -30,16 +30,6 @@ bool IsByteEntry(RecordEntry::Kind kind) {
   return kind == RecordEntry::Kind::FromProgram || kind == RecordEntry::Kind::FromInstrument;
 }
 
-std::string HexBytes(const std::string& bytes) {
-  std::string hex;
-  char digits[4];
-  for (unsigned char c : bytes) {
-    std::snprintf(digits, sizeof digits, "%02X", c);
-    hex += (hex.empty() ? "" : " ") + std::string(digits);
-  }
-  return hex;
-}
-
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
@@ -92,6 +82,16 @@ RecordEntry ParseEntry(const std::string& line, std::size_t number) {
 }
 
 }  // namespace
+
+std::string HexBytes(const std::string& bytes) {
+  std::string hex;
+  char digits[4];
+  for (unsigned char c : bytes) {
+    std::snprintf(digits, sizeof digits, "%02X", c);
+    hex += (hex.empty() ? "" : " ") + std::string(digits);
+  }
+  return hex;
+}
 
 std::string RecordLine(const RecordEntry& entry) {
   char time[32];

@@ -28,6 +28,9 @@ struct RecordEntry {
 // The first line of every record.
 inline constexpr const char* kRecordHeading = "kivocom-spy-record 1";
 
+// `bytes` as the record writes them: two hexadecimal digits each, parted by a space.
+std::string HexBytes(const std::string& bytes);
+
 // `entry` as one line of the record, without its line end.
 std::string RecordLine(const RecordEntry& entry);
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "instruments/session_record.h"
 #include "visible_text.h"
 
 namespace kivotool {
@@ -40,16 +41,6 @@ std::string JsonFrame(const SpyFrame& frame) {
 }
 
 }  // namespace
-
-std::string HexText(const std::string& bytes) {
-  std::string hex;
-  char digits[4];
-  for (unsigned char c : bytes) {
-    std::snprintf(digits, sizeof digits, "%02X", c);
-    hex += (hex.empty() ? "" : " ") + std::string(digits);
-  }
-  return hex;
-}
 
 std::string JsonString(const std::string& text) {
   std::string out = "\"";
@@ -102,7 +93,7 @@ std::string SpyReport::Traffic(bool fromProgram, const std::string& bytes, const
                                const SpyStamp& stamp) const {
   if (json_) {
     std::string out = JsonStamp(stamp) + ",\"from\":\"" + (fromProgram ? "program" : "device") +
-                      "\",\"hex\":\"" + HexText(bytes) + "\",\"text\":" + JsonString(Visible(bytes));
+                      "\",\"hex\":\"" + kivocom::HexBytes(bytes) + "\",\"text\":" + JsonString(Visible(bytes));
     if (!frames.empty()) {
       out += ",\"frames\":[";
       for (std::size_t i = 0; i < frames.size(); ++i) out += (i ? "," : "") + JsonFrame(frames[i]);
@@ -110,7 +101,7 @@ std::string SpyReport::Traffic(bool fromProgram, const std::string& bytes, const
     }
     return out + "}\n";
   }
-  std::string out = Stamp(stamp) + (fromProgram ? "  >dev  " : "  <dev  ") + HexText(bytes) + "  |" + Visible(bytes) + "|\n";
+  std::string out = Stamp(stamp) + (fromProgram ? "  >dev  " : "  <dev  ") + kivocom::HexBytes(bytes) + "  |" + Visible(bytes) + "|\n";
   for (const SpyFrame& frame : frames) out += std::string(34, ' ') + "= " + frame.summary + "\n";
   return out;
 }

@@ -33,8 +33,6 @@ class SpyReport {
   bool json_;
 };
 
-// `bytes` as two hexadecimal digits each, parted by a space.
-std::string HexText(const std::string& bytes);
 // `text` as a JSON string, quotes included; bytes above 127 as \u00XX (one character per byte).
 std::string JsonString(const std::string& text);
 
