@@ -35,7 +35,9 @@ case "${1:-}" in
   # definition files need PyYAML.
   python-test) packages+=(python3-pytest python3-setuptools python3-pip python3-pyvisa python3-pyvisa-py
                           python3-serial python3-pymeasure python3-yaml ser2net) ;;
-  deb|deb-test) packages+=(debhelper dh-python python3 fakeroot lintian) ;;
+  deb|deb-test) packages+=(debhelper dh-python python3 fakeroot lintian)
+    # The package test runs a PyVISA program through the installed backend.
+    if [ "$1" = deb-test ]; then packages+=(python3-pyvisa); fi ;;
   windows-package) packages+=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools libwine-dev wixl msitools
     wine wine64 xvfb xauth) ;;
   windows-build) packages+=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools libwine-dev googletest) ;;

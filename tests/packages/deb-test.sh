@@ -76,6 +76,18 @@ with kivocom.Simulator() as sim:
         print("ID ->", meter.query("ID"))
 '
 
+echo "== a PyVISA program through @kivocom"
+/usr/bin/python3 -c '
+import kivocom, pyvisa
+with kivocom.Simulator() as sim:
+    sim.add_instrument("kivo", replies={"ID": "KIVO SIMULATED METER"})
+    rm = pyvisa.ResourceManager("@kivocom")
+    meter = rm.open_resource(f"ASRL{sim.port}::INSTR", read_termination="\r\n", write_termination="\r")
+    print("ID ->", meter.query("ID"))
+    meter.close()
+    rm.close()
+'
+
 echo "== man kivocom"
 MANPAGER=cat MANWIDTH=80 man kivocom | head -12
 
