@@ -22,16 +22,17 @@ class QuickAnswerLineTest : public RealLineTest {
   ECOMError err = CE_NONE;
 };
 
-// With one transmission and a long time-out, one reply cleared away would show as a time-out.
+// With one transmission and a long time-out, one reply cleared away would show as a time-out. A
+// line that clears the answer away loses most of them; the soak benchmark makes 10,000.
 TEST_F(QuickAnswerLineTest, InstrumentWithNoDelayNeverCostsATimeOut) {
   sim.AddInstrument(AtOnce());
   port.Retries(1);
   port.TimeOut(2000);
   int wrong = 0;
-  for (int i = 0; i < 1000; ++i) {
+  for (int i = 0; i < 400; ++i) {
     const std::string reply = port.ReadPort(err, "PV");
     if (err != CE_NONE || reply != "+0023.45") ++wrong;
-    if (i == 500) port.AutoClose(false);
+    if (i == 200) port.AutoClose(false);
   }
   port.ClosePort();
   EXPECT_EQ(wrong, 0);
