@@ -5,7 +5,7 @@ from __future__ import annotations
 import os
 import shutil
 from pathlib import Path
-from typing import Iterator
+from typing import Callable, Iterator
 
 import pytest
 
@@ -16,6 +16,20 @@ import kivocom
 def sim() -> Iterator[kivocom.Simulator]:
     with kivocom.Simulator() as simulator:
         yield simulator
+
+
+@pytest.fixture
+def renumber() -> Callable[[kivocom.Simulator, int], kivocom.Simulator]:
+    """Maps a simulator to another COM number instead of its own: the numbers simulators take
+    count up from 240 through a whole run and pass 256, beyond the COM numbers resources can name."""
+
+    def renumbered(simulator: kivocom.Simulator, number: int) -> kivocom.Simulator:
+        kivocom.map_port(simulator.port, "")
+        simulator.port = number
+        kivocom.map_port(number, simulator.device)
+        return simulator
+
+    return renumbered
 
 
 @pytest.fixture

@@ -17,18 +17,10 @@ HERE = Path(__file__).parent / "definitions"
 QUICK = kivocom.Behaviour(reply_delay_us=1000, paced=False)
 
 
-def renumbered(simulator: kivocom.Simulator, number: int) -> kivocom.Simulator:
-    """`simulator` mapped to COM `number` instead of its own: the numbers simulators take count
-    up from 240 through a whole run and pass 256, beyond the COM numbers resources can name."""
-    kivocom.map_port(simulator.port, "")
-    simulator.port = number
-    kivocom.map_port(number, simulator.device)
-    return simulator
-
-
 @pytest.fixture
-def sim(sim):
-    return renumbered(sim, 101)
+def sim(sim, renumber):
+    """Resource names reach COM 101, not the simulator's own number."""
+    return renumber(sim, 101)
 
 
 @pytest.fixture

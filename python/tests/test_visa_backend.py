@@ -30,18 +30,10 @@ time.sleep(30)
 """
 
 
-def renumbered(simulator: kivocom.Simulator, number: int) -> kivocom.Simulator:
-    """`simulator` mapped to COM `number` instead of its own: the numbers simulators take count
-    up from 240 through a whole run and pass 256, beyond the COM numbers resources can name."""
-    kivocom.map_port(simulator.port, "")
-    simulator.port = number
-    kivocom.map_port(number, simulator.device)
-    return simulator
-
-
 @pytest.fixture
-def sim(sim):
-    return renumbered(sim, 101)
+def sim(sim, renumber):
+    """Resource names reach COM 101, not the simulator's own number."""
+    return renumber(sim, 101)
 
 
 @pytest.fixture
@@ -200,9 +192,9 @@ def test_operations_not_offered_raise_the_visa_error(rm, sim):
             assert caught.value.error_code == StatusCode.error_nonsupported_operation
 
 
-def test_two_resources_at_once_each_keep_their_line(rm):
+def test_two_resources_at_once_each_keep_their_line(rm, renumber):
     with kivocom.Simulator() as one, kivocom.Simulator() as two:
-        renumbered(one, 102), renumbered(two, 103)
+        renumber(one, 102), renumber(two, 103)
         one.add_instrument(replies={"ID": "one"}).behaviour(QUICK)
         two.add_instrument(replies={"ID": "two"}).behaviour(QUICK)
         with open_sim(rm, one) as a, open_sim(rm, two) as b:
